@@ -1,0 +1,62 @@
+#include "driver/test_run.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "driver/program_directory.h"
+#include "modules/host_memory.h"
+#include "modules/module_registry.h"
+#include "settings/settings_reader.h"
+
+namespace {
+
+// Reads and reports the settings, and takes the request text and the name
+// of the module to send it to.
+void run_settings_phase(const std::string& directory, std::string& request_text,
+                        std::string& module_name) {
+  SettingsStore store;
+  SettingsReader reader;
+  reader.read_settings(store, directory);
+  dump_settings(store, std::cout);
+  std::cout << "\n";
+  get_setting(store, request_text, "string");
+  get_setting(store, module_name, "saori");
+}
+
+// Binds the listed modules, sends the one request and prints it with the
+// reply, then releases everything.
+void run_request_phase(const std::string& directory, const std::string& request_text,
+                       const std::string& module_name) {
+  ModuleRegistry registry;
+  init_registry(&registry);
+  load_module_list(&registry, directory.c_str());
+
+  // The request is a C string: it ends at its first NUL byte, if any.
+  char* buffer = host_copy_text(request_text.c_str());
+  if (buffer == nullptr) {
+    std::printf("request malloc error!\n");
+  } else {
+    std::printf("// request_data//\n%s\n", buffer);
+    send_request(&registry, module_name.c_str(), &buffer);
+    std::printf("// return data //\n%s\n", buffer);
+    host_release(buffer);
+  }
+
+  unload_all_modules(&registry);
+  end_registry(&registry);
+}
+
+}  // namespace
+
+int run_test() {
+  std::string directory;
+  std::string request_text;
+  std::string module_name;
+  get_program_directory(directory);
+  run_settings_phase(directory, request_text, module_name);
+  run_request_phase(directory, request_text, module_name);
+  std::fflush(stdout);
+  return 0;
+}

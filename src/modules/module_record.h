@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/platform.h"
+
+// One module of the list: its library, its three entries, its name and the
+// library's full path, and whether binding succeeded.
+struct ModuleRecord {
+  LibraryHandle library;
+  ModuleLoadEntry load_entry;
+  ModuleUnloadEntry unload_entry;
+  ModuleRequestEntry request_entry;
+  char* name;
+  char* path;
+  unsigned int state;  // 1: bound; 0: binding failed
+  ModuleRecord* next;
+};
+
+// Makes the record empty: every handle, entry and pointer null.
+void init_record(ModuleRecord* record);
+
+// Loads the library at `path`, looks up its entries and calls its `load`
+// with the library's directory. Prints its progress and failure lines.
+// Returns 1 when `load` accepted, else 0; the state flag is left to the caller.
+int bind_module(ModuleRecord* record, const char* path);
+
+// Sends the NUL-terminated request in `*buffer` to the module. The buffer
+// is replaced by a new one holding the reply and a NUL, which the caller
+// releases with host_release. Returns 1.
+int call_request(ModuleRecord* record, char** buffer);
+
+// Calls a bound module's `unload` and releases its library. Returns 1 when
+// the record was not bound or the library was released, 0 when releasing
+// failed.
+int release_module(ModuleRecord* record);
+
+// Stores 0 or 1 and returns 1; any other value is refused with 0.
+int set_state(ModuleRecord* record, unsigned int value);
+unsigned int get_state(const ModuleRecord* record);

@@ -1,0 +1,72 @@
+#include <dlfcn.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+const char kPathSeparator = '/';
+
+void prepare_standard_output() {}
+
+int get_executable_path(std::string& path) {
+  std::string buffer(260, '\0');
+  for (;;) {
+    ssize_t length = readlink("/proc/self/exe", &buffer[0], buffer.size());
+    if (length < 0) {
+      path.clear();
+      return 0;
+    }
+    // readlink does not say whether it cut the path: only a result shorter
+    // than the buffer is known to be whole.
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      buffer.resize(length);
+      path = buffer;
+      return 1;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+LibraryHandle load_library(const char* path) {
+  return dlopen(path, RTLD_NOW | RTLD_LOCAL);
+}
+
+LibraryEntry find_library_entry(LibraryHandle library, const char* name) {
+  return reinterpret_cast<LibraryEntry>(dlsym(library, name));
+}
+
+int free_library(LibraryHandle library) {
+  return dlclose(library) == 0 ? 1 : 0;
+}
+
+ModuleBlock alloc_module_block(std::size_t size) {
+  // malloc(0) may answer null; a module still needs a block it can free.
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+void* lock_module_block(ModuleBlock block) {
+  return block;
+}
+
+std::size_t module_block_size(ModuleBlock block) {
+  return malloc_usable_size(block);
+}
+
+void free_module_block(ModuleBlock block) {
+  std::free(block);
+}
+
+std::FILE* open_binary_file(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return nullptr;
+  // fopen accepts a directory here; every read of it would then fail.
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}

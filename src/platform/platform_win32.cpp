@@ -1,0 +1,63 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+const char kPathSeparator = '\\';
+
+void prepare_standard_output() {
+  _setmode(_fileno(stdout), _O_BINARY);
+}
+
+int get_executable_path(std::string& path) {
+  std::string buffer(260, '\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameA(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
+    if (length == 0) {
+      path.clear();
+      return 0;
+    }
+    // A result that fills the whole buffer means the path was cut.
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      path = buffer;
+      return 1;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+LibraryHandle load_library(const char* path) {
+  return LoadLibraryA(path);
+}
+
+LibraryEntry find_library_entry(LibraryHandle library, const char* name) {
+  return reinterpret_cast<LibraryEntry>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+int free_library(LibraryHandle library) {
+  return FreeLibrary(static_cast<HMODULE>(library)) ? 1 : 0;
+}
+
+ModuleBlock alloc_module_block(std::size_t size) {
+  return GlobalAlloc(GMEM_FIXED, size);
+}
+
+void* lock_module_block(ModuleBlock block) {
+  return GlobalLock(block);
+}
+
+std::size_t module_block_size(ModuleBlock block) {
+  return GlobalSize(block);
+}
+
+void free_module_block(ModuleBlock block) {
+  GlobalFree(block);
+}
+
+std::FILE* open_binary_file(const char* path) {
+  return std::fopen(path, "rb");
+}

@@ -1,0 +1,169 @@
+#include "settings/settings_line_parser.h"
+
+#include <utility>
+#include <vector>
+
+#include "settings/settings_reader.h"
+#include "text/lead_byte.h"
+
+namespace {
+
+constexpr char kQuote = '"';
+constexpr char kBackslash = '\\';
+
+// Length of the character at `index`: a lead byte takes the byte after it,
+// when there is one.
+std::size_t char_length(std::string_view text, std::size_t index) {
+  return is_lead_byte(static_cast<unsigned char>(text[index])) && index + 1 < text.size() ? 2 : 1;
+}
+
+bool is_one_byte(std::string_view text, char byte) {
+  return !text.empty() && text[0] == byte && char_length(text, 0) == 1;
+}
+
+// The longest run at the front of `text` that a token copies as it stands:
+// two-byte characters, and one-byte characters that are neither a quote nor
+// a backslash and, outside quotes, do not end the token. Appending runs
+// rather than single characters keeps long values cheap.
+std::size_t plain_run(std::string_view text, bool quoted, int mode) {
+  std::size_t index = 0;
+  while (index < text.size()) {
+    std::size_t length = char_length(text, index);
+    if (length == 1) {
+      unsigned char byte = static_cast<unsigned char>(text[index]);
+      if (byte == kQuote || byte == kBackslash) break;
+      if (!quoted && !is_settings_token_char(byte, mode)) break;
+    }
+    index += length;
+  }
+  return index;
+}
+
+void append_run(std::string& token, std::string_view& text, bool quoted, int mode) {
+  std::size_t run = plain_run(text, quoted, mode);
+  token.append(text.data(), run);
+  text.remove_prefix(run);
+}
+
+// A backslash outside quotes: r and n stand for CR and LF, anything else is
+// dropped with the backslash.
+void read_unquoted_escape(std::string& token, std::string_view& text) {
+  std::string escaped;
+  if (take_settings_char(escaped, text) != 1) return;
+  if (escaped[0] == 'r') token += '\r';
+  if (escaped[0] == 'n') token += '\n';
+}
+
+}  // namespace
+
+int peek_settings_char(std::string& ch, std::string_view text) {
+  if (text.empty()) {
+    ch.clear();
+    return 0;
+  }
+  std::size_t length = char_length(text, 0);
+  ch.assign(text.data(), length);
+  return static_cast<int>(length);
+}
+
+int take_settings_char(std::string& ch, std::string_view& text) {
+  int kind = peek_settings_char(ch, text);
+  text.remove_prefix(kind);
+  return kind;
+}
+
+void skip_settings_blanks(std::string_view& text) {
+  while (!text.empty() && (text[0] == ' ' || text[0] == '\t')) text.remove_prefix(1);
+}
+
+void trim_settings_token(std::string& token) {
+  std::size_t end = token.find_last_not_of(std::string_view("\n \t", 3));
+  token.erase(end == std::string::npos ? 0 : end + 1);
+}
+
+int is_settings_token_char(unsigned char byte, int mode) {
+  if (byte == '\0' || byte == '\n' || byte == '\r') return 0;
+  switch (static_cast<unsigned int>(mode)) {
+    case 0:
+      return byte != ',' && byte != ':';
+    case 2:
+    case 4:
+      return 1;
+    case 3:
+      return byte != ' ';
+    default:
+      return byte != ',';
+  }
+}
+
+int read_settings_escape(std::string& token, std::string_view& text) {
+  std::string escaped;
+  if (take_settings_char(escaped, text) == 0) return 1;
+  if (escaped != "\\") {
+    token += escaped;
+    return 1;
+  }
+  // Two backslashes: \\n and \\r are the line breaks; any other character is
+  // appended and left in the text, so the quoted segment reads it again.
+  std::string next;
+  peek_settings_char(next, text);
+  if (next == "n" || next == "r") {
+    text.remove_prefix(1);
+    token += next == "n" ? '\n' : '\r';
+  } else {
+    token += next;
+  }
+  return 1;
+}
+
+int read_settings_quoted(std::string& token, std::string_view& text) {
+  while (!text.empty()) {
+    append_run(token, text, true, kValueMode);
+    std::string ch;
+    if (take_settings_char(ch, text) == 0) break;
+    if (ch[0] == kQuote) break;
+    read_settings_escape(token, text);
+  }
+  return 1;
+}
+
+int next_settings_token(std::string& token, std::string_view& text, int mode) {
+  skip_settings_blanks(text);
+  token.clear();
+  while (!text.empty()) {
+    append_run(token, text, false, mode);
+    if (is_one_byte(text, kQuote)) {
+      text.remove_prefix(1);
+      read_settings_quoted(token, text);
+    } else if (is_one_byte(text, kBackslash)) {
+      text.remove_prefix(1);
+      read_unquoted_escape(token, text);
+    } else {
+      break;  // empty, or a character that ends the token
+    }
+  }
+  trim_settings_token(token);
+  return token.empty() ? 0 : 1;
+}
+
+int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line) const {
+  std::vector<std::string> keys;
+  std::string token;
+  std::string stop;
+  for (;;) {
+    next_settings_token(token, line, kKeyMode);
+    keys.push_back(token);
+    take_settings_char(stop, line);
+    if (stop == ":" || line.empty()) break;
+  }
+  int result = 0;
+  while (!line.empty()) {
+    result = 1;
+    next_settings_token(token, line, kValueMode);
+    for (const std::string& key : keys) {
+      if (!key.empty() && !token.empty()) store_setting(store, key, token);
+    }
+    take_settings_char(stop, line);
+  }
+  return result;
+}

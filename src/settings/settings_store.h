@@ -1,0 +1,26 @@
+#pragma once
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// The settings of one run. std::string compares its bytes as unsigned chars,
+// so `values` iterates in plain byte order: capitals before small letters,
+// bytes from 0x80 after all of ASCII, a prefix before its extensions.
+struct SettingsStore {
+  std::map<std::string, std::string> values;
+  std::vector<std::string> dictionaries;  // values given under "dict" or "DICT"
+};
+
+// Files the pair. "dict" and "DICT" (exactly) add a dictionary entry; any
+// other key keeps the first value it was given. Always returns 1.
+int store_setting(SettingsStore& store, const std::string& key, std::string value);
+
+// Writes every setting as key, ":\t", value and a line feed in key order,
+// then every dictionary entry on a line of its own.
+void dump_settings(const SettingsStore& store, std::ostream& out);
+
+// Copies the value stored under `key` into `value`; an absent key yields the
+// empty string and adds nothing to the store. Always returns 1.
+int get_setting(const SettingsStore& store, std::string& value, const std::string& key);
