@@ -80,7 +80,8 @@ int bind_module(ModuleRecord* record, const char* path) {
 
 int call_request(ModuleRecord* record, char** buffer) {
   if (record->request_entry == nullptr) {
-    std::printf("request is not export!\n");
+    // A library that did not load at all has said so already.
+    if (record->library != nullptr) std::printf("request is not export!\n");
     return 1;
   }
   std::size_t request_length = std::strlen(*buffer);

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Builds every preset and runs every test: unit and end-to-end tests natively
+# and under the sanitizers, the win64 end-to-end tests under Wine, and the
+# checks of the win32 binaries.
+#
+#   scripts/test.sh            installs what is missing when it can, else
+#                              skips that part and says so
+#   scripts/test.sh --strict   fails instead of skipping anything
+set -euo pipefail
+
+strict=0
+[ "${1:-}" = "--strict" ] && strict=1
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc 2>/dev/null || echo 2)
+skipped=()
+
+say() { printf '\n== %s\n' "$*"; }
+skip() {
+  if [ $strict -eq 1 ]; then
+    echo "ERROR: $1 (strict mode skips nothing)" >&2
+    exit 1
+  fi
+  echo "WARNING: SKIPPED: $1" >&2
+  skipped+=("$1")
+}
+
+# Installs Debian packages when this machine lets us: as root, with apt-get.
+install_packages() {
+  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+    say "Installing $*"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+  fi
+}
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
+command -v wine >/dev/null || need+=(wine wine64)
+[ ${#need[@]} -eq 0 ] || install_packages "${need[@]}" || true
+
+win32_dir=
+win64_dir=
+if command -v i686-w64-mingw32-g++ >/dev/null; then
+  say "Building win32"
+  cmake --preset win32 >/dev/null
+  cmake --build build/win32 -j "$jobs"
+  win32_dir=$root/build/win32
+else
+  skip "win32 build: MinGW-w64 i686 is not installed"
+fi
+if command -v x86_64-w64-mingw32-g++ >/dev/null; then
+  say "Building win64"
+  cmake --preset win64 >/dev/null
+  cmake --build build/win64 -j "$jobs"
+  if command -v wine >/dev/null; then
+    win64_dir=$root/build/win64
+  else
+    skip "win64 end-to-end tests: Wine is not installed"
+  fi
+else
+  skip "win64 build and its tests: MinGW-w64 x86_64 is not installed"
+fi
+
+if [ -n "$win64_dir" ]; then
+  # One wine server for the whole suite, in a prefix of our own; the first
+  # start of a prefix takes seconds, so it is done here, once.
+  export WINEPREFIX=$root/build/wineprefix WINEDEBUG=-all
+  mkdir -p "$WINEPREFIX"
+  wineserver -p
+  trap 'wineserver -k 2>/dev/null || true' EXIT
+  wine cmd.exe /c exit >/dev/null 2>&1 || true
+fi
+
+say "Building native"
+cmake --preset native -DMODTEST_WIN32_BUILD_DIR="$win32_dir" -DMODTEST_WIN64_BUILD_DIR="$win64_dir" >/dev/null
+cmake --build build/native -j "$jobs"
+say "Testing native${win64_dir:+, wine64}${win32_dir:+, win32 binaries}"
+ctest --test-dir build/native -j "$jobs" --output-on-failure
+
+say "Building and testing under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset asan >/dev/null
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/asan -j "$jobs" --output-on-failure
+
+if [ ${#skipped[@]} -ne 0 ]; then
+  say "Passed, but these were SKIPPED:"
+  printf '  - %s\n' "${skipped[@]}"
+else
+  say "All tests passed; nothing skipped"
+fi

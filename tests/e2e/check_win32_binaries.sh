@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The 32-bit build cannot run on this machine, so check what the loader
+# would see: the tool imports the kernel functions it is built on and only
+# system DLLs, and the probe modules export the three entries undecorated.
+set -u
+build=$1
+objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+tool="$build/src/modtest.exe"
+imports=$("$objdump" -p "$tool") || { echo "FAIL: cannot read $tool"; exit 1; }
+echo "$imports" | grep -q 'file format pei-i386' || fail "$tool is not a 32-bit PE"
+for function in GetModuleFileNameA LoadLibraryA GetProcAddress FreeLibrary GlobalAlloc GlobalLock GlobalFree; do
+  echo "$imports" | grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+$function\$" || fail "$tool does not import $function"
+done
+for dll in $(echo "$imports" | sed -n 's/^\s*DLL Name: //p'); do
+  case "${dll,,}" in
+    kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
+    *) fail "$tool imports $dll, which a plain Windows machine may not have" ;;
+  esac
+done
+
+for module in "$build"/probes/*.dll "$build"/examples/*.dll; do
+  exports=$("$objdump" -p "$module" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
+  for entry in load request unload; do
+    case "$(basename "$module")" in
+      no_$entry.dll) continue ;;
+    esac
+    echo "$exports" | grep -qE "\] $entry\$" || fail "$module does not export $entry undecorated"
+  done
+done
+
+[ $failed -eq 0 ] && echo "win32 binaries: imports and exports as expected"
+exit $failed

@@ -1,0 +1,107 @@
+#include "run_folder.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where the tool and the probes were built, and the program that runs a
+// Windows build (empty for a native one); given on the command line.
+std::string tool_file;
+std::string probe_folder;
+std::string runner;
+
+const std::string& setting(const std::string& value, const char* flag) {
+  if (value.empty()) throw std::runtime_error(std::string(flag) + " was not given");
+  return value;
+}
+
+std::string quoted(const std::string& text) {
+  return "'" + text + "'";
+}
+
+}  // namespace
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void configure_runs(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string flag = argv[i];
+    if (flag == "--tool") tool_file = argv[i + 1];
+    if (flag == "--probes") probe_folder = argv[i + 1];
+    if (flag == "--runner") runner = argv[i + 1];
+  }
+}
+
+bool RunFolder::under_wine() {
+  return !runner.empty();
+}
+
+char RunFolder::separator() {
+  return under_wine() ? '\\' : '/';
+}
+
+std::string RunFolder::module_suffix() {
+  return under_wine() ? ".dll" : ".so";
+}
+
+RunFolder::RunFolder() {
+  std::string pattern = (fs::temp_directory_path() / "modtest-e2e-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+  fs::path tool = setting(tool_file, "--tool");
+  fs::copy_file(tool, path_ / tool.filename());
+}
+
+RunFolder::~RunFolder() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+void RunFolder::write(const std::string& name, const std::string& bytes) const {
+  fs::create_directories((path_ / name).parent_path());
+  std::ofstream(path_ / name, std::ios::binary) << bytes;
+}
+
+void RunFolder::add_probe(const std::string& probe, const std::string& destination) const {
+  fs::path target = path_ / (destination + module_suffix());
+  fs::create_directories(target.parent_path());
+  fs::copy_file(fs::path(setting(probe_folder, "--probes")) / (probe + module_suffix()), target);
+}
+
+std::string RunFolder::tool_directory() const {
+  if (!under_wine()) return path_.string() + "/";
+  // Wine shows the Unix root as drive Z:.
+  std::string directory = "Z:" + path_.string() + "\\";
+  for (char& c : directory) {
+    if (c == '/') c = '\\';
+  }
+  return directory;
+}
+
+std::string RunFolder::run(int& exit_code) const {
+  fs::path tool = fs::path(setting(tool_file, "--tool")).filename();
+  // Output goes to a file: a Wine server keeps a pipe open long after the
+  // program has ended.
+  std::string command = "cd " + quoted(path_.string()) + " && ";
+  if (under_wine()) command += runner + " ";
+  command += "./" + tool.string() + " > stdout.txt 2> stderr.txt";
+  int status = std::system(command.c_str());
+  exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::string output = read_file(path_ / "stdout.txt");
+  fs::remove(path_ / "stdout.txt");
+  fs::remove(path_ / "stderr.txt");
+  return output;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// A throw-away folder laid out as a user would: the tool, its ini files and
+// the probe modules it lists. The tool is copied, not linked, because it
+// finds its files beside its own resolved path.
+class RunFolder {
+ public:
+  RunFolder();
+  ~RunFolder();
+  RunFolder(const RunFolder&) = delete;
+  RunFolder& operator=(const RunFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  void write(const std::string& name, const std::string& bytes) const;
+  // Copies probe `probe` (built as probes/<probe><suffix>) to `destination`,
+  // a path relative to the folder without the suffix.
+  void add_probe(const std::string& probe, const std::string& destination) const;
+
+  // Runs the tool in the folder; returns its standard output, and its exit
+  // code in `exit_code`.
+  std::string run(int& exit_code) const;
+
+  // How the tool spells the folder: the directory it reports, ending in its
+  // separator, and the suffix of a module library.
+  std::string tool_directory() const;
+  static char separator();
+  static std::string module_suffix();
+  static bool under_wine();
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Takes --tool FILE, --probes FOLDER and, for a Windows build, --runner wine.
+void configure_runs(int argc, char** argv);
+
+std::string read_file(const std::filesystem::path& path);
