@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds modtest and the sample echo module, lays out a demo folder with the
+# sample test.ini and saori.ini beside them, and runs one test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null; then
+  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends cmake g++ make >/dev/null
+  fi
+fi
+
+cmake --preset native -DMODTEST_BUILD_TESTS=OFF -DMODTEST_BUILD_PROBES=OFF -B build/demo >/dev/null
+cmake --build build/demo -j "$(nproc 2>/dev/null || echo 2)" --target modtest echo_module >/dev/null
+
+rm -rf demo
+mkdir -p demo
+cp build/demo/src/modtest build/demo/examples/echo.so build/demo/examples/test.ini \
+  build/demo/examples/saori.ini demo/
+echo "== demo/test.ini"
+cat demo/test.ini
+echo "== demo/saori.ini"
+cat demo/saori.ini
+echo "== demo/modtest"
+demo/modtest
