@@ -19,4 +19,6 @@ MODTEST_API modtest_block MODTEST_CALL request(modtest_block block, long* length
   return reply;
 }
 
-MODTEST_API int MODTEST_CALL unload(void) { return 1; }
+MODTEST_API int MODTEST_CALL unload(void) {
+  return 1;
+}

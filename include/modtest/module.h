@@ -43,6 +43,13 @@ typedef void* modtest_block;
 #define MODTEST_API MODTEST_EXPORT
 #endif
 
+/* Declared here so that a definition whose types differ from what modtest
+ * calls fails to compile instead of misbehaving at run time. `long` is
+ * 32 bits on Windows and 64 bits on 64-bit Linux. */
+MODTEST_API int MODTEST_CALL load(modtest_block directory, long length);
+MODTEST_API modtest_block MODTEST_CALL request(modtest_block block, long* length);
+MODTEST_API int MODTEST_CALL unload(void);
+
 /* A block of `size` bytes that modtest can take over; null on failure. */
 static inline modtest_block modtest_alloc_block(size_t size) {
 #ifdef _WIN32
