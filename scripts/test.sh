@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every test: unit and end-to-end tests natively
-# and under the sanitizers, the win64 end-to-end tests under Wine, and the
-# checks of the win32 binaries.
+# and under the sanitizers, the win64 end-to-end tests under Wine, the
+# checks of the win32 binaries, and the packages, unpacked and run.
 #
 #   scripts/test.sh            installs what is missing when it can, else
 #                              skips that part and says so
@@ -81,6 +81,19 @@ cmake --preset native -DMODTEST_WIN32_BUILD_DIR="$win32_dir" -DMODTEST_WIN64_BUI
 cmake --build build/native -j "$jobs"
 say "Testing native${win64_dir:+, wine64}${win32_dir:+, win32 binaries}"
 ctest --test-dir build/native -j "$jobs" --output-on-failure
+
+# Each package is unpacked and run as a user would; the win64 one under
+# Wine, the win32 one only checked for its files.
+say "Building and checking the packages"
+packages=()
+shopt -s nullglob
+for dir in build/native $win64_dir $win32_dir; do
+  rm -f "$dir"/modtest-*.zip "$dir"/modtest-*.tar.gz
+  cmake --build "$dir" -j "$jobs" --target package >/dev/null
+  packages+=("$dir"/modtest-*.zip "$dir"/modtest-*.tar.gz)
+done
+shopt -u nullglob
+tests/packages/check_packages.sh "${packages[@]}"
 
 say "Building and testing under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
