@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "platform/platform.h"
+#include "settings/settings_reader.h"
+#include "settings/settings_store.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    root_ = fs::temp_directory_path() /
+            ("modtest-settings-" + std::to_string(now) + "-" + std::to_string(random()));
+    ASSERT_TRUE(fs::create_directory(root_));
+    directory_ = root_.string() + kPathSeparator;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  void write(const char* name, const std::string& bytes) {
+    std::ofstream(root_ / name, std::ios::binary) << bytes;
+  }
+  std::string dump() {
+    std::ostringstream out;
+    dump_settings(store_, out);
+    return out.str();
+  }
+
+  fs::path root_;
+  std::string directory_;
+  SettingsReader reader_;
+  SettingsStore store_;
+};
+
+TEST_F(SettingsFile, TestIniWhenItOpensElseVelmarIni) {
+  write("velmar.ini", "b:2\n");
+  auto expect_read = [this](const char* name, const std::string& dump_text) {
+    SCOPED_TRACE(name);
+    std::string path = "stale";
+    EXPECT_EQ(reader_.locate_settings_file(path, directory_), 1);
+    EXPECT_EQ(path, directory_ + name);
+    store_ = SettingsStore();
+    EXPECT_EQ(reader_.read_settings(store_, directory_), 1);
+    EXPECT_EQ(dump(), dump_text);
+  };
+  expect_read("velmar.ini", "b:\t2\n");
+  fs::create_directory(root_ / "test.ini");
+  expect_read("velmar.ini", "b:\t2\n");
+  fs::remove(root_ / "test.ini");
+  write("test.ini", "a:1\n");
+  expect_read("test.ini", "a:\t1\n");
+}
+
+TEST_F(SettingsFile, NeitherFileLeavesTheStoreAlone) {
+  std::string path = "stale";
+  EXPECT_EQ(reader_.locate_settings_file(path, directory_), 0);
+  EXPECT_EQ(path, "");
+  store_setting(store_, "kept", "1");
+  testing::internal::CaptureStdout();
+  int result = reader_.read_settings(store_, directory_);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "don't open!!\n");
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(dump(), "kept:\t1\n");
+}
+
+std::string long_value() {
+  // Colons every ten bytes: a line cut into chunks would parse its later
+  // chunks as settings of their own.
+  std::string value;
+  for (int i = 0; i < 295; ++i) value += i % 10 == 9 ? ':' : static_cast<char>('a' + i % 26);
+  return value;
+}
+
+TEST_F(SettingsFile, FileContentToDump) {
+  const struct {
+    std::string file, dump;
+  } rows[] = {
+      {"b:2\na:1\ndict:x.txt\n", "a:\t1\nb:\t2\nx.txt\n"},
+      {"k:first\nk:second\n", "k:\tfirst\n"},
+      {"k,dict:x,y\n", "k:\tx\nx\ny\n"},
+      {"dict:one\nDICT:two\nDict:three\n", "Dict:\tthree\none\ntwo\n"},
+      {"long:" + long_value() + "\n", "long:\t" + long_value() + "\n"},
+      {"a:1\nbig:" + std::string(70000, 'v') + "\nz:1\n",
+       "a:\t1\nbig:\t" + std::string(70000, 'v') + "\nz:\t1\n"},
+      {"#c:1\n\n\r\n\r\r\nk:v\n", "k:\tv\n"},
+      {"dict:a\rb\r\nk\r1:v\r\n", "k1:\tv\nab\n"},
+      {"a:1\ntail:t\x1Az:2\n", "a:\t1\ntail:\tt\n"},
+      {"a:1\n\x1Az:2\n", "a:\t1\n"},
+      {"x:1\nstring:hello", "string:\thello\nx:\t1\n"},
+      {"  # note: x\n", "# note:\tx\n"},
+      {"a:1\nab:2\nA:3\n\x80k:4\nz:5\n", "A:\t3\na:\t1\nab:\t2\nz:\t5\n\x80k:\t4\n"},
+      {"string:a\\nb\n", "string:\ta\nb\n"},
+      {"", ""},
+      {"# only\n\n", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.file));
+    write("test.ini", row.file);
+    store_ = SettingsStore();
+    EXPECT_EQ(reader_.read_settings(store_, directory_), 1);
+    EXPECT_EQ(dump(), row.dump);
+  }
+}
+
+TEST(SettingsStore, LookupNeverInserts) {
+  SettingsStore store;
+  EXPECT_EQ(store_setting(store, "saori", "echo"), 1);
+  std::string value = "stale";
+  EXPECT_EQ(get_setting(store, value, "saori"), 1);
+  EXPECT_EQ(value, "echo");
+  EXPECT_EQ(get_setting(store, value, "string"), 1);
+  EXPECT_EQ(value, "");
+  EXPECT_EQ(store.values, (std::map<std::string, std::string>{{"saori", "echo"}}));
+}
+
+}  // namespace
