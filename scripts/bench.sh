@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the bench preset (optimised, with debug info), runs the benchmarks
+# and the whole-process comparison, and prints one table with every target.
+#
+#   scripts/bench.sh [BENCHMARK_ARGS...]   e.g. --benchmark_filter=Split
+#
+# Results stay in build/bench: results.json (Google Benchmark), compare.txt
+# (whole-process timings); test files are kept in build/bench/data.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+command -v python3 >/dev/null || need+=(python3)
+[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+if [ ${#need[@]} -ne 0 ] && [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+cmake --preset bench >/dev/null
+cmake --build build/bench -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+out=build/bench
+data=$out/data
+
+echo "== Benchmarks (medians of 3 repetitions)"
+"$out/bench/modtest_bench" --data="$data" --benchmark_repetitions=3 \
+  --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
+  --benchmark_out="$out/results.json" --benchmark_out_format=json "$@" |
+  grep -E '_median|^Benchmark|^---' || true
+echo
+echo "== Whole process"
+bench/compare.sh "$out" "$data" | tee "$out/compare.txt"
+echo
+echo "== Summary"
+python3 bench/summarize.py "$out/results.json" "$out/compare.txt"
