@@ -56,6 +56,9 @@ TextFile* open_text_file(const char* path);
 // stored before that NUL (bytes read may include NULs of the file itself);
 // 0 at the end of the file or on a read error.
 std::size_t read_text_chunk(TextFile* file, char* buffer, std::size_t size);
+// The file's size in bytes when it was opened, which no line of it exceeds;
+// 0 when the system cannot tell.
+std::size_t text_file_size(TextFile* file);
 void close_text_file(TextFile* file);
 
 // Opens a regular file for binary reading; null for anything else. The

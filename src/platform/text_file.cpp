@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +10,31 @@ constexpr std::size_t kReadBufferSize = 64 * 1024;
 constexpr unsigned char kCarriageReturn = 0x0D;
 constexpr unsigned char kEndOfFile = 0x1A;
 
+std::size_t size_of(std::FILE* file) {
+  if (std::fseek(file, 0, SEEK_END) != 0) return 0;
+  long size = std::ftell(file);
+  std::rewind(file);
+  return size > 0 ? static_cast<std::size_t>(size) : 0;
+}
+
+const char* find_byte(const char* from, std::size_t size, unsigned char byte) {
+  return static_cast<const char*>(std::memchr(from, byte, size));
+}
+
+// Copies `size` bytes less every carriage return; returns how many were copied.
+std::size_t copy_without_returns(char* to, const char* from, std::size_t size) {
+  std::size_t copied = 0;
+  for (;;) {
+    const char* carriage_return = find_byte(from, size, kCarriageReturn);
+    std::size_t run = carriage_return ? static_cast<std::size_t>(carriage_return - from) : size;
+    std::memcpy(to + copied, from, run);
+    copied += run;
+    if (carriage_return == nullptr) return copied;
+    from += run + 1;
+    size -= run + 1;
+  }
+}
+
 }  // namespace
 
 struct TextFile {
@@ -17,6 +43,7 @@ struct TextFile {
   std::size_t position;
   std::size_t end;
   bool finished;  // 0x1A seen, end of file or read error: nothing more comes
+  std::size_t size;
 };
 
 TextFile* open_text_file(const char* path) {
@@ -30,7 +57,7 @@ TextFile* open_text_file(const char* path) {
     std::fclose(file);
     return nullptr;
   }
-  *text = TextFile{file, buffer, 0, 0, false};
+  *text = TextFile{file, buffer, 0, 0, false, size_of(file)};
   return text;
 }
 
@@ -45,37 +72,36 @@ static bool refill(TextFile* text) {
 std::size_t read_text_chunk(TextFile* file, char* buffer, std::size_t size) {
   if (size == 0) return 0;
   std::size_t stored = 0;
-  while (stored + 1 < size) {
+  bool chunk_ends = false;
+  while (!chunk_ends && stored + 1 < size) {
     if (file->position == file->end && !refill(file)) break;
     const char* from = file->buffer + file->position;
-    std::size_t available = file->end - file->position;
-    std::size_t room = size - 1 - stored;
-    std::size_t scan = available < room ? available : room;
-    // Copy the run of plain bytes in one go; stop at the first byte that
-    // needs a decision.
-    std::size_t run = 0;
-    while (run < scan) {
-      unsigned char byte = static_cast<unsigned char>(from[run]);
-      if (byte == '\n' || byte == kCarriageReturn || byte == kEndOfFile) break;
-      ++run;
+    std::size_t take = std::min(file->end - file->position, size - 1 - stored);
+    // memchr looks at many bytes a step where a loop tests one; each span
+    // searched is consumed, so every byte is searched a bounded number of
+    // times whatever the mix of line ends.
+    if (const char* line_feed = find_byte(from, take, '\n')) {
+      take = static_cast<std::size_t>(line_feed - from) + 1;
+      chunk_ends = true;
     }
-    std::memcpy(buffer + stored, from, run);
-    stored += run;
-    file->position += run;
-    if (run == scan) continue;
-    unsigned char byte = static_cast<unsigned char>(from[run]);
-    if (byte == kEndOfFile) {
+    bool file_ends = false;
+    if (const char* end = find_byte(from, take, kEndOfFile)) {
+      take = static_cast<std::size_t>(end - from);
+      chunk_ends = file_ends = true;
+    }
+    stored += copy_without_returns(buffer + stored, from, take);
+    file->position += take;
+    if (file_ends) {
       file->finished = true;
       file->position = file->end;
-      break;
     }
-    ++file->position;
-    if (byte == kCarriageReturn) continue;
-    buffer[stored++] = '\n';
-    break;
   }
   buffer[stored] = '\0';
   return stored;
+}
+
+std::size_t text_file_size(TextFile* file) {
+  return file->size;
 }
 
 void close_text_file(TextFile* file) {

@@ -1,14 +1,28 @@
+#include <exception>
 #include <iostream>
 
 #include "settings/settings_reader.h"
 
 namespace {
 
-// The C line read's buffer size: lines come in pieces of at most 127 bytes.
-constexpr std::size_t kChunkSize = 128;
+// Lines come in pieces; how big they are changes no line, only how many
+// calls a long line takes.
+constexpr std::size_t kChunkSize = 16 * 1024;
 
 bool is_skipped_line(const std::string& line) {
   return line.empty() || line[0] == '#' || line[0] == '\n';
+}
+
+// Room for the longest line the file can hold, taken once a line proves
+// longer than a chunk: grown step by step, a long line would be copied into
+// fresh memory again at every step. Reserving takes only address space; a
+// page costs only once it is written. Without the room the line still grows.
+void make_room_for_long_line(std::string& line, std::size_t file_size) {
+  if (line.capacity() >= file_size) return;
+  try {
+    line.reserve(file_size);
+  } catch (const std::exception&) {
+  }
 }
 
 }  // namespace
@@ -51,5 +65,6 @@ bool read_settings_line(std::string& line, TextFile* file) {
     if (length == 0) return !line.empty();
     line.append(chunk, length);
     if (chunk[length - 1] == '\n') return true;
+    make_room_for_long_line(line, text_file_size(file));
   }
 }
