@@ -1,5 +1,7 @@
 #include "settings/settings_line_parser.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -21,22 +23,56 @@ bool is_one_byte(std::string_view text, char byte) {
   return !text.empty() && text[0] == byte && char_length(text, 0) == 1;
 }
 
+// What a byte does in a run, as a number to step by: 0 ends the run, 1 is
+// a one-byte character, 2 a lead byte that takes the byte after it along.
+using RunSteps = std::array<unsigned char, 256>;
+
+RunSteps make_run_steps(bool quoted, int mode) {
+  RunSteps steps{};
+  for (int byte = 0; byte < 256; ++byte) {
+    unsigned char value = static_cast<unsigned char>(byte);
+    bool ends =
+        value == kQuote || value == kBackslash || (!quoted && !is_settings_token_char(value, mode));
+    steps[value] = is_lead_byte(value) ? 2 : ends ? 0 : 1;
+  }
+  return steps;
+}
+
+const RunSteps& run_steps(bool quoted, int mode) {
+  static const RunSteps kQuoted = make_run_steps(true, kValueMode);
+  static const RunSteps kModes[] = {make_run_steps(false, 0), make_run_steps(false, 1),
+                                    make_run_steps(false, 2), make_run_steps(false, 3),
+                                    make_run_steps(false, 4)};
+  if (quoted) return kQuoted;
+  unsigned int index = static_cast<unsigned int>(mode);
+  return kModes[index < 5 ? index : 1];
+}
+
 // The longest run at the front of `text` that a token copies as it stands:
 // two-byte characters, and one-byte characters that are neither a quote nor
-// a backslash and, outside quotes, do not end the token. Appending runs
-// rather than single characters keeps long values cheap.
+// a backslash and, outside quotes, do not end the token. One table look-up a
+// character, and runs appended whole rather than character by character,
+// keep long values cheap.
 std::size_t plain_run(std::string_view text, bool quoted, int mode) {
+  const RunSteps& steps = run_steps(quoted, mode);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t index = 0;
-  while (index < text.size()) {
-    std::size_t length = char_length(text, index);
-    if (length == 1) {
-      unsigned char byte = static_cast<unsigned char>(text[index]);
-      if (byte == kQuote || byte == kBackslash) break;
-      if (!quoted && !is_settings_token_char(byte, mode)) break;
-    }
-    index += length;
+  // Four one-byte characters at a time while there are: only 1 & 1 & 1 & 1
+  // gives 1, as both other steps have that bit clear.
+  while (index + 4 <= text.size() && (steps[bytes[index]] & steps[bytes[index + 1]] &
+                                      steps[bytes[index + 2]] & steps[bytes[index + 3]]) == 1) {
+    index += 4;
   }
-  return index;
+  // The index moves by one unless a branch says otherwise: stepping by the
+  // looked-up value would make every look-up wait for the one before.
+  for (; index < text.size(); ++index) {
+    unsigned char step = steps[bytes[index]];
+    if (step == 1) continue;
+    if (step == 0) break;
+    ++index;  // a lead byte takes the byte after it along
+  }
+  // A lead byte at the very end stands alone.
+  return std::min(index, text.size());
 }
 
 void append_run(std::string& token, std::string_view& text, bool quoted, int mode) {
@@ -52,6 +88,24 @@ void read_unquoted_escape(std::string& token, std::string_view& text) {
   if (take_settings_char(escaped, text) != 1) return;
   if (escaped[0] == 'r') token += '\r';
   if (escaped[0] == 'n') token += '\n';
+}
+
+// Stores the value under every non-empty key, in order. The last of them
+// takes the value itself rather than a copy: a long value is then never
+// copied a second time. `value` is left for the caller to reuse.
+void store_under_keys(SettingsStore& store, const std::vector<std::string>& keys,
+                      std::string& value) {
+  if (value.empty()) return;
+  std::size_t end = keys.size();  // just past the last non-empty key
+  while (end > 0 && keys[end - 1].empty()) --end;
+  for (std::size_t index = 0; index < end; ++index) {
+    if (keys[index].empty()) continue;
+    if (index + 1 == end) {
+      store_setting(store, keys[index], std::move(value));
+    } else {
+      store_setting(store, keys[index], value);
+    }
+  }
 }
 
 }  // namespace
@@ -160,9 +214,7 @@ int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view l
   while (!line.empty()) {
     result = 1;
     next_settings_token(token, line, kValueMode);
-    for (const std::string& key : keys) {
-      if (!key.empty() && !token.empty()) store_setting(store, key, token);
-    }
+    store_under_keys(store, keys, token);
     take_settings_char(stop, line);
   }
   return result;
