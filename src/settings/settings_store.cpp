@@ -1,20 +1,74 @@
 #include "settings/settings_store.h"
 
+#include <string_view>
 #include <utility>
 
-int store_setting(SettingsStore& store, const std::string& key, std::string value) {
-  if (key == "dict" || key == "DICT") {
-    store.dictionaries.push_back(std::move(value));
+namespace {
+
+template <typename Value>
+int file_setting(SettingsStore& store, const std::string& key, Value&& value) {
+  if (key == std::string_view("dict") || key == std::string_view("DICT")) {
+    store.dictionaries.push_back(std::forward<Value>(value));
   } else {
     // try_emplace leaves `value` alone when the key is taken: the first wins.
-    store.values.try_emplace(key, std::move(value));
+    store.values.try_emplace(key, std::forward<Value>(value));
   }
   return 1;
 }
 
+}  // namespace
+
+int store_setting(SettingsStore& store, const std::string& key, const std::string& value) {
+  return file_setting(store, key, value);
+}
+
+int store_setting(SettingsStore& store, const std::string& key, std::string&& value) {
+  return file_setting(store, key, std::move(value));
+}
+
+namespace {
+
+// Gathers the report into blocks of this size for the stream: a write per
+// key, separator and value costs far more than their bytes when a store holds
+// a million short entries.
+constexpr std::size_t kReportBlock = 64 * 1024;
+
+class ReportWriter {
+ public:
+  explicit ReportWriter(std::ostream& out) : out_(out) { pending_.reserve(kReportBlock); }
+  ~ReportWriter() { flush(); }
+  ReportWriter(const ReportWriter&) = delete;
+  ReportWriter& operator=(const ReportWriter&) = delete;
+
+  ReportWriter& operator<<(std::string_view piece) {
+    if (pending_.size() + piece.size() > kReportBlock) {
+      flush();
+      // A piece bigger than a block goes straight through, uncopied.
+      if (piece.size() > kReportBlock) {
+        out_.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        return *this;
+      }
+    }
+    pending_ += piece;
+    return *this;
+  }
+
+ private:
+  void flush() {
+    out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+    pending_.clear();
+  }
+
+  std::ostream& out_;
+  std::string pending_;
+};
+
+}  // namespace
+
 void dump_settings(const SettingsStore& store, std::ostream& out) {
-  for (const auto& [key, value] : store.values) out << key << ":\t" << value << '\n';
-  for (const std::string& entry : store.dictionaries) out << entry << '\n';
+  ReportWriter report(out);
+  for (const auto& [key, value] : store.values) report << key << ":\t" << value << "\n";
+  for (const std::string& entry : store.dictionaries) report << entry << "\n";
 }
 
 int get_setting(const SettingsStore& store, std::string& value, const std::string& key) {

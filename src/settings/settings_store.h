@@ -14,8 +14,11 @@ struct SettingsStore {
 };
 
 // Files the pair. "dict" and "DICT" (exactly) add a dictionary entry; any
-// other key keeps the first value it was given. Always returns 1.
-int store_setting(SettingsStore& store, const std::string& key, std::string value);
+// other key keeps the first value it was given. Always returns 1. The value
+// is copied (or moved) only when it is kept: a line that gives many values
+// to a key already set costs no copies.
+int store_setting(SettingsStore& store, const std::string& key, const std::string& value);
+int store_setting(SettingsStore& store, const std::string& key, std::string&& value);
 
 // Writes every setting as key, ":\t", value and a line feed in key order,
 // then every dictionary entry on a line of its own.
