@@ -1,0 +1,151 @@
+// Long lines, long values and long reports: the paths that read, scan and
+// write text in large pieces must give the same bytes as reading it one
+// character at a time would.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "settings/settings_reader.h"
+#include "settings/settings_store.h"
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> dictionaries_of(const std::string& line) {
+  SettingsStore store;
+  SettingsReader().parse_settings_line(store, line);
+  return store.dictionaries;
+}
+
+// Every special character at every offset from the start of a value, so
+// that it falls at each place within a group of bytes scanned together.
+TEST(LongText, SpecialCharacterAtEveryOffset) {
+  for (std::size_t offset = 0; offset < 12; ++offset) {
+    SCOPED_TRACE(offset);
+    const std::string pad(offset, 'a');
+    const std::string tail(9, 'z');
+    // A comma ends the value; the second byte of a two-byte character never does.
+    const std::vector<std::string> split =
+        offset == 0 ? std::vector<std::string>{tail} : std::vector<std::string>{pad, tail};
+    EXPECT_EQ(dictionaries_of("dict:" + pad + "," + tail + "\n"), split);
+    EXPECT_EQ(dictionaries_of("dict:" + pad + "\x95," + tail + "\n"),
+              std::vector<std::string>{pad + "\x95," + tail});
+    // A lead byte as the very last byte of the line stands alone.
+    EXPECT_EQ(dictionaries_of("dict:" + tail + pad + "\x95"),
+              std::vector<std::string>{tail + pad + "\x95"});
+    EXPECT_EQ(dictionaries_of("dict:" + pad + "\\n" + tail + "\n"),
+              std::vector<std::string>{pad + "\n" + tail});
+    // Inside quotes a lead byte takes the quote after it along.
+    EXPECT_EQ(dictionaries_of("dict:\"" + pad + "\x95\"," + tail + "\"\n"),
+              std::vector<std::string>{pad + "\x95\"," + tail});
+    EXPECT_EQ(dictionaries_of("dict:" + pad + "\x81\x81," + tail + "\n"),
+              (std::vector<std::string>{pad + "\x81\x81", tail}));
+  }
+}
+
+TEST(LongText, EveryKeyGetsTheValueWhenTheLastKeyTakesIt) {
+  SettingsStore store;
+  store_setting(store, "taken", "first");
+  const std::string value(100000, 'v');
+  SettingsReader().parse_settings_line(store, "a,dict,,taken,b,,:" + value + ",w\n");
+  EXPECT_EQ(store.values.at("a"), value);
+  EXPECT_EQ(store.values.at("b"), value);
+  EXPECT_EQ(store.values.at("taken"), "first");
+  EXPECT_EQ(store.dictionaries, (std::vector<std::string>{value, "w"}));
+}
+
+TEST(LongText, StoringCopiesOnlyWhatItKeeps) {
+  SettingsStore store;
+  std::string value = "kept";
+  store_setting(store, "k", value);
+  store_setting(store, "dict", value);
+  EXPECT_EQ(value, "kept");
+  std::string moved = "second";
+  store_setting(store, "k", std::move(moved));
+  EXPECT_EQ(store.values.at("k"), "kept");
+  EXPECT_EQ(store.dictionaries, std::vector<std::string>{"kept"});
+}
+
+TEST(LongText, ReportLargerThanOneWrite) {
+  SettingsStore store;
+  std::string expected;
+  for (int number = 0; number < 5000; ++number) {
+    std::string key = "key" + std::to_string(10000 + number);
+    std::string value = number % 1000 == 0 ? std::string(100000, 'x') : "value " + key;
+    store_setting(store, key, value);
+  }
+  for (const auto& [key, value] : store.values) expected += key + ":\t" + value + "\n";
+  for (int number = 0; number < 3000; ++number) {
+    std::string entry = "entry" + std::to_string(number);
+    store_setting(store, "dict", entry);
+    expected += entry + "\n";
+  }
+  std::ostringstream out;
+  dump_settings(store, out);
+  EXPECT_EQ(out.str(), expected);
+}
+
+class LongTextFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    root_ = fs::temp_directory_path() /
+            ("modtest-long-" + std::to_string(now) + "-" + std::to_string(random()));
+    ASSERT_TRUE(fs::create_directory(root_));
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  std::string write(const std::string& bytes) {
+    std::ofstream((root_ / "test.ini").string(), std::ios::binary) << bytes;
+    return root_.string() + kPathSeparator;
+  }
+
+  fs::path root_;
+};
+
+TEST_F(LongTextFile, LinesLongerThanManyChunks) {
+  // Carriage returns everywhere, within and around the long lines, are
+  // dropped; the line after a long one starts where it should.
+  std::string long_value;
+  std::string file;
+  for (int piece = 0; piece < 20000; ++piece) {
+    long_value += "0123456789";
+    file += piece % 7 == 0 ? "\r01234\r56789" : "0123456789";
+  }
+  std::string directory =
+      write("long:" + file + "\r\nnext:1\r\r\nlast:" + file + "\x1A" + "gone:x\n");
+  SettingsStore store;
+  EXPECT_EQ(SettingsReader().read_settings(store, directory), 1);
+  EXPECT_EQ(store.values.size(), 3u);
+  EXPECT_EQ(store.values["long"], long_value);
+  EXPECT_EQ(store.values["next"], "1");
+  EXPECT_EQ(store.values["last"], long_value);
+}
+
+TEST_F(LongTextFile, ManyCarriageReturnsInOneChunk) {
+  std::string directory =
+      write(std::string(300000, '\r') + "k:v" + std::string(100000, '\r') + "\n");
+  TextFile* file = open_text_file((directory + "test.ini").c_str());
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(text_file_size(file), 400004u);
+  char chunk[8];
+  EXPECT_EQ(read_text_chunk(file, chunk, sizeof chunk), 4u);
+  EXPECT_STREQ(chunk, "k:v\n");
+  EXPECT_EQ(read_text_chunk(file, chunk, sizeof chunk), 0u);
+  close_text_file(file);
+}
+
+}  // namespace
