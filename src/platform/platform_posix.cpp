@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +32,11 @@ int get_executable_path(std::string& path) {
 }
 
 LibraryHandle load_library(const char* path) {
+  // dlopen takes an empty name for the program itself. And it opens the file
+  // blocking, so a FIFO would hang the run: whatever exists but is not a
+  // regular file cannot be a library anyway.
+  struct stat info;
+  if (path[0] == '\0' || (stat(path, &info) == 0 && !S_ISREG(info.st_mode))) return nullptr;
   return dlopen(path, RTLD_NOW | RTLD_LOCAL);
 }
 
@@ -60,13 +66,19 @@ void free_module_block(ModuleBlock block) {
 }
 
 std::FILE* open_binary_file(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return nullptr;
-  // fopen accepts a directory here; every read of it would then fail.
+  // Only a regular file is read. A directory opens here but fails every
+  // read, a FIFO would block the open until a writer came (O_NONBLOCK stops
+  // that), and a device such as /dev/zero would never end.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
   struct stat info;
-  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-    std::fclose(file);
+  int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags == -1 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+    close(fd);
     return nullptr;
   }
+  std::FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) close(fd);
   return file;
 }
