@@ -211,10 +211,21 @@ int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view l
     if (stop == ":" || line.empty()) break;
   }
   int result = 0;
+  bool ordinary_keys_set = false;
   while (!line.empty()) {
     result = 1;
     next_settings_token(token, line, kValueMode);
+    bool first_value = !ordinary_keys_set && !token.empty();
     store_under_keys(store, keys, token);
+    if (first_value) {
+      // Every other key now holds its first value, which no later one
+      // replaces: only the dictionary keys take more. Without this a line of
+      // n keys and n values costs n * n lookups.
+      keys.erase(std::remove_if(keys.begin(), keys.end(),
+                                [](const std::string& key) { return !is_dictionary_key(key); }),
+                 keys.end());
+      ordinary_keys_set = true;
+    }
     take_settings_char(stop, line);
   }
   return result;

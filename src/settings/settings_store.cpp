@@ -7,7 +7,7 @@ namespace {
 
 template <typename Value>
 int file_setting(SettingsStore& store, const std::string& key, Value&& value) {
-  if (key == std::string_view("dict") || key == std::string_view("DICT")) {
+  if (is_dictionary_key(key)) {
     store.dictionaries.push_back(std::forward<Value>(value));
   } else {
     // try_emplace leaves `value` alone when the key is taken: the first wins.

@@ -3,6 +3,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The settings of one run. std::string compares its bytes as unsigned chars,
@@ -12,6 +13,11 @@ struct SettingsStore {
   std::map<std::string, std::string> values;
   std::vector<std::string> dictionaries;  // values given under "dict" or "DICT"
 };
+
+// "dict" and "DICT", exactly, give dictionary entries rather than a setting.
+inline bool is_dictionary_key(std::string_view key) {
+  return key == "dict" || key == "DICT";
+}
 
 // Files the pair. "dict" and "DICT" (exactly) add a dictionary entry; any
 // other key keeps the first value it was given. Always returns 1. The value
