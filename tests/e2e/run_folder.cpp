@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 
@@ -12,11 +13,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Where the tool and the probes were built, and the program that runs a
-// Windows build (empty for a native one); given on the command line.
+// Where the tool and the probes were built, the program that runs a
+// Windows build (empty for a native one) and the command that wraps a native
+// one; given on the command line.
 std::string tool_file;
 std::string probe_folder;
 std::string runner;
+std::string wrapper;
 
 const std::string& setting(const std::string& value, const char* flag) {
   if (value.empty()) throw std::runtime_error(std::string(flag) + " was not given");
@@ -42,6 +45,7 @@ void configure_runs(int argc, char** argv) {
     if (flag == "--tool") tool_file = argv[i + 1];
     if (flag == "--probes") probe_folder = argv[i + 1];
     if (flag == "--runner") runner = argv[i + 1];
+    if (flag == "--wrapper") wrapper = argv[i + 1];
   }
 }
 
@@ -91,15 +95,20 @@ std::string RunFolder::tool_directory() const {
   return directory;
 }
 
-std::string RunFolder::run(int& exit_code) const {
+std::string RunFolder::run(int& exit_code, const std::string& prefix) const {
   fs::path tool = fs::path(setting(tool_file, "--tool")).filename();
   // Output goes to a file: a Wine server keeps a pipe open long after the
   // program has ended.
   std::string command = "cd " + quoted(path_.string()) + " && ";
+  if (!prefix.empty()) command += prefix + " ";
   if (under_wine()) command += runner + " ";
+  if (!under_wine() && !wrapper.empty()) command += wrapper + " ";
   command += "./" + tool.string() + " > stdout.txt 2> stderr.txt";
   int status = std::system(command.c_str());
   exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // The tool itself writes nothing there: what a wrapper or a crash left
+  // says why the run failed.
+  if (exit_code != 0) std::cerr << read_file(path_ / "stderr.txt");
   std::string output = read_file(path_ / "stdout.txt");
   fs::remove(path_ / "stdout.txt");
   fs::remove(path_ / "stderr.txt");

@@ -21,8 +21,9 @@ class RunFolder {
   void add_probe(const std::string& probe, const std::string& destination) const;
 
   // Runs the tool in the folder; returns its standard output, and its exit
-  // code in `exit_code`.
-  std::string run(int& exit_code) const;
+  // code in `exit_code`. `prefix` goes in front of the whole command line,
+  // for example to run the tool as another user.
+  std::string run(int& exit_code, const std::string& prefix = "") const;
 
   // How the tool spells the folder: the directory it reports, ending in its
   // separator, and the suffix of a module library.
@@ -36,6 +37,8 @@ class RunFolder {
 };
 
 // Takes --tool FILE, --probes FOLDER and, for a Windows build, --runner wine.
+// --wrapper CMD puts a command in front of a native tool, such as a memory
+// checker; the run then fails unless it exits 0.
 void configure_runs(int argc, char** argv);
 
 std::string read_file(const std::filesystem::path& path);

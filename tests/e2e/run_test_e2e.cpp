@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "expected_output.h"
 #include "run_folder.h"
 
 namespace {
@@ -21,45 +22,6 @@ struct RunCase {
   std::vector<std::pair<std::string, std::string>> probes;  // probe, destination
   std::string expected;
 };
-
-std::string expand(const std::string& text, const RunFolder& folder) {
-  static const std::string kLoadFailure =
-      "\x82\xf0load\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81\x42";
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '{' && i + 2 < text.size() && text[i + 2] == '}') {
-      switch (text[i + 1]) {
-        case 'D':
-          out += folder.tool_directory();
-          i += 2;
-          continue;
-        case 'S':
-          out += RunFolder::separator();
-          i += 2;
-          continue;
-        case 'X':
-          out += RunFolder::module_suffix();
-          i += 2;
-          continue;
-        case 'F':
-          out += kLoadFailure;
-          i += 2;
-          continue;
-      }
-    }
-    out += text[i];
-  }
-  return out;
-}
-
-// The lines of one entry that binds: what binding prints, then the record.
-std::string bound(const std::string& name, const std::string& file) {
-  return "dll loading.\nname:" + name + "\npath:{D}" + file + "{X}\n";
-}
-
-std::string exchange(const std::string& request, const std::string& reply) {
-  return "// request_data//\n" + request + "\n// return data //\n" + reply + "\n";
-}
 
 const std::string kEchoSettings = "string:hello\nsaori:echo\n";
 const std::string kEchoReport = "saori:\techo\nstring:\thello\n\n";

@@ -1,5 +1,6 @@
 /* One probe module source, built once per behaviour the end-to-end tests
  * need. Each build picks its behaviour with the PROBE_* definitions. */
+#include <limits.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -14,9 +15,28 @@
 #define PROBE_LOAD_RESULT 1
 #endif
 
+#ifdef PROBE_LOAD_PRINT_BYTES
+/* Floods the console: PROBE_LOAD_PRINT_BYTES bytes in lines of 99 letters
+ * and digits and a line feed, the last line cut where the count ends. */
+static void print_flood(void) {
+  static const char symbols[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  char line[100];
+  long left;
+  int i;
+  for (i = 0; i < 99; ++i) line[i] = symbols[i % (sizeof symbols - 1)];
+  line[99] = '\n';
+  for (left = PROBE_LOAD_PRINT_BYTES; left > 0; left -= 100) {
+    fwrite(line, 1, left < 100 ? (size_t)left : 100, stdout);
+  }
+}
+#endif
+
 #ifndef PROBE_NO_LOAD
 MODTEST_API int MODTEST_CALL load(modtest_block directory, long length) {
   (void)length;
+#ifdef PROBE_LOAD_PRINT_BYTES
+  print_flood();
+#endif
 #ifdef PROBE_TRACE
   printf("[%s load %ld:", PROBE_NAME, length);
   fwrite(modtest_block_bytes(directory), 1, (size_t)length, stdout);
@@ -34,22 +54,27 @@ MODTEST_API modtest_block MODTEST_CALL request(modtest_block block, long* length
 #if defined(PROBE_REPLY_NULL)
   reply = NULL;
 #elif defined(PROBE_REPLY_BYTES)
-  /* A fixed reply; PROBE_REPLY_LENGTH may claim more or fewer bytes. */
+  /* A fixed reply. */
   static const char bytes[] = PROBE_REPLY_BYTES;
   reply = modtest_block_from(bytes, sizeof bytes - 1);
-#ifdef PROBE_REPLY_LENGTH
-  *length = PROBE_REPLY_LENGTH;
-#elif !defined(PROBE_LEAVE_LENGTH)
+#if !defined(PROBE_LEAVE_LENGTH)
   *length = (long)(sizeof bytes - 1);
 #endif
+#elif defined(PROBE_REPLY_IN_PLACE)
+  /* The request block itself goes back as the reply. */
+  reply = block;
 #else
   /* Echo: the reply is the request. */
   reply = modtest_block_from(modtest_block_bytes(block), (size_t)*length);
 #endif
+#ifdef PROBE_REPLY_LENGTH
+  /* A claim of more or fewer bytes than the reply has. */
+  *length = PROBE_REPLY_LENGTH;
+#endif
 #ifdef PROBE_TRACE
   printf("[%s request %ld]\n", PROBE_NAME, *length);
 #endif
-  modtest_free_block(block);
+  if (reply != block) modtest_free_block(block);
   return reply;
 }
 #endif
