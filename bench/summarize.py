@@ -42,7 +42,7 @@ def size_label(size):
 
 
 def throughput_table(results, prefix, kinds, sizes, first, last, limit):
-    print(f"{'':14}" + "".join(f"{size_label(s):>10}" for s in sizes) +
+    print(f"{'':18}" + "".join(f"{size_label(s):>10}" for s in sizes) +
           f"  {size_label(last)}/{size_label(first)} time per byte")
     for kind in kinds:
         row = [results.get(f"{prefix}/{kind}/{size}") for size in sizes]
@@ -54,7 +54,7 @@ def throughput_table(results, prefix, kinds, sizes, first, last, limit):
         if small and large:
             value = seconds_per_byte(large) / seconds_per_byte(small)
             ratio = f"  {value:5.2f}  ({verdict(value <= limit)}: <= {limit})"
-        print(f"{kind:14}{cells}{ratio}")
+        print(f"{kind:18}{cells}{ratio}")
 
 
 def main():
@@ -62,9 +62,11 @@ def main():
     with open(sys.argv[2]) as file:
         compare = [line.split() for line in file]
 
-    print("parse_settings_line, MB/s by line size")
+    print("parse_settings_line, MB/s by line size (warm: pages reused, the parser's own cost;")
+    print("fresh: every big block newly mapped, as in a run)")
     throughput_table(results, "BM_ParseSettingsLine",
-                     ["plain", "quoted", "many_pairs", "two_byte"],
+                     [f"{kind}_{heap}" for heap in ["warm", "fresh"]
+                      for kind in ["plain", "quoted", "many_pairs", "two_byte"]],
                      [KIB, 16 * KIB, 256 * KIB, MIB, 4 * MIB, 16 * MIB, 64 * MIB],
                      MIB, 64 * MIB, 1.2)
     print()
@@ -97,9 +99,9 @@ def main():
         print(f"demo run: modtest {float(demo_tool[2]):.3f} ms, floor {float(demo_floor[2]):.3f} ms:"
               f" wall ratio {ratio:.2f} ({verdict(ratio <= 1.5)}: <= 1.5; least times {least:.2f}),"
               f" peak memory ratio {memory:.2f}")
-    print(f"{'settings file':14}{'modtest MB/s':>13}{'wc -l MB/s':>12}{'share':>8}"
+    print(f"{'settings file':16}{'modtest MB/s':>13}{'wc -l MB/s':>12}{'share':>8}"
           f"{'peak/file':>11}")
-    for name in ["long-value", "dict-lines", "distinct-keys"]:
+    for name in ["long-value", "dict-lines", "distinct-keys", "long-value+thp", "dict-lines+thp"]:
         tool, wc = rows.get((name, "modtest")), rows.get((name, "wc-l"))
         if not (tool and wc):
             continue
@@ -107,7 +109,7 @@ def main():
         share = float(wc[2]) / float(tool[2])
         peak = float(tool[4]) * KIB / size
         checked = name in ("long-value", "dict-lines")
-        print(f"{name:14}{size / float(tool[2]) / 1e6 / 1e-3:>13.0f}"
+        print(f"{name:16}{size / float(tool[2]) / 1e6 / 1e-3:>13.0f}"
               f"{size / float(wc[2]) / 1e6 / 1e-3:>12.0f}{share:>8.2f}{peak:>11.2f}" +
               (f"  ({verdict(share >= 0.25)}: share >= 0.25; {verdict(peak <= 3)}: peak <= 3)"
                if checked else ""))
