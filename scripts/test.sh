@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every test: unit and end-to-end tests natively
-# and under the sanitizers, the win64 end-to-end tests under Wine, the
-# checks of the win32 binaries, and the packages, unpacked and run.
+# and under the sanitizers, the native end-to-end tests under valgrind's
+# memcheck, the win64 end-to-end tests under Wine, the checks of the win32
+# binaries, the packages, unpacked and run, and each fuzzer for a minute.
 #
 #   scripts/test.sh            installs what is missing when it can, else
 #                              skips that part and says so
 #   scripts/test.sh --strict   fails instead of skipping anything
+#
+# MODTEST_FUZZ_SECONDS sets the time per fuzzer (60 by default).
 set -euo pipefail
 
 strict=0
@@ -41,6 +44,20 @@ command -v g++ >/dev/null || need+=(g++)
 command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
 command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
 command -v wine >/dev/null || need+=(wine wine64)
+command -v valgrind >/dev/null || need+=(valgrind)
+
+# The fuzzers need clang with its libFuzzer runtime: try to link one.
+have_fuzzer_runtime() {
+  local scratch
+  scratch=$(mktemp -d)
+  printf 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }\n' \
+    >"$scratch/probe.cpp"
+  clang++-14 -fsanitize=fuzzer "$scratch/probe.cpp" -o "$scratch/probe" >/dev/null 2>&1
+  local status=$?
+  rm -rf "$scratch"
+  return $status
+}
+have_fuzzer_runtime || need+=(clang-14 libclang-rt-14-dev)
 [ ${#need[@]} -eq 0 ] || install_packages "${need[@]}" || true
 
 win32_dir=
@@ -76,10 +93,20 @@ if [ -n "$win64_dir" ]; then
   wine cmd.exe /c exit >/dev/null 2>&1 || true
 fi
 
+memcheck=OFF
+if command -v valgrind >/dev/null; then
+  memcheck=ON
+else
+  skip "memcheck of the native end-to-end tests: valgrind is not installed"
+fi
+
 say "Building native"
-cmake --preset native -DMODTEST_WIN32_BUILD_DIR="$win32_dir" -DMODTEST_WIN64_BUILD_DIR="$win64_dir" >/dev/null
+cmake --preset native -DMODTEST_WIN32_BUILD_DIR="$win32_dir" -DMODTEST_WIN64_BUILD_DIR="$win64_dir" \
+  -DMODTEST_MEMCHECK="$memcheck" >/dev/null
 cmake --build build/native -j "$jobs"
-say "Testing native${win64_dir:+, wine64}${win32_dir:+, win32 binaries}"
+memcheck_label=
+[ "$memcheck" = ON ] && memcheck_label=", memcheck"
+say "Testing native$memcheck_label${win64_dir:+, wine64}${win32_dir:+, win32 binaries}"
 ctest --test-dir build/native -j "$jobs" --output-on-failure
 
 # Each package is unpacked and run as a user would; the win64 one under
@@ -100,6 +127,13 @@ cmake --preset asan >/dev/null
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan -j "$jobs" --output-on-failure
+
+if have_fuzzer_runtime; then
+  say "Fuzzing"
+  scripts/fuzz.sh "${MODTEST_FUZZ_SECONDS:-60}"
+else
+  skip "fuzzing: clang-14 with its libFuzzer runtime (libclang-rt-14-dev) is not installed"
+fi
 
 if [ ${#skipped[@]} -ne 0 ]; then
   say "Passed, but these were SKIPPED:"
