@@ -205,8 +205,9 @@ int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view l
   std::string token;
   std::string stop;
   for (;;) {
-    next_settings_token(token, line, kKeyMode);
-    keys.push_back(token);
+    // An empty key never stores anything; keeping it would make a line of
+    // commas cost a string per byte.
+    if (next_settings_token(token, line, kKeyMode)) keys.push_back(token);
     take_settings_char(stop, line);
     if (stop == ":" || line.empty()) break;
   }
