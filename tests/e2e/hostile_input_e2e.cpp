@@ -186,6 +186,13 @@ std::string many_keys_times_many_values(const RunFolder& folder) {
   return nothing_to_send(report + entries);
 }
 
+std::string key_list_of_commas(const RunFolder& folder) {
+  // Two million empty keys around one real one, and values the same way.
+  const std::string commas(2 << 20, ',');
+  folder.write("test.ini", commas + "k" + commas + ":" + commas + "v" + commas + "w\n");
+  return nothing_to_send("k:\tv\n");
+}
+
 std::string sixteen_mebibyte_value(const RunFolder& folder) {
   // Two-byte characters whose second byte is a backslash or a quote, a
   // colon and inner blanks: all plain value bytes.
@@ -278,6 +285,7 @@ const HostileCase kSettingsCases[] = {
     {"HundredThousandKeysInByteOrder", hundred_thousand_keys},
     {"HundredThousandDictionaryEntries", hundred_thousand_dictionary_entries},
     {"ThirtyThousandKeysByThirtyThousandValues", many_keys_times_many_values},
+    {"KeyListOfCommas", key_list_of_commas},
     {"SixteenMebibyteValueThroughAModule", sixteen_mebibyte_value},
     {"OnlyLeadBytes", only_lead_bytes},
     {"LeadBytesTakeTheByteAfterThem", lead_bytes_take_the_byte_after_them},
@@ -435,10 +443,22 @@ std::string module_list_ends_first(const RunFolder& folder) {
   return "saori:\techo\nstring:\thello\n\n" + exchange("hello", "hello");
 }
 
+std::string device_names(const RunFolder& folder) {
+  // Names a Windows system reserves for devices: no library, and no wait.
+  folder.write("test.ini", kEchoSettings);
+  folder.write("saori.ini", "c:CON\nn:NUL\na:AUX\np:PRN\nm:COM1\nl:LPT1\ni:CONIN$\n");
+  return "saori:\techo\nstring:\thello\n\n" +
+         expand(not_loaded("c", "CON") + not_loaded("n", "NUL") + not_loaded("a", "AUX") +
+                    not_loaded("p", "PRN") + not_loaded("m", "COM1") + not_loaded("l", "LPT1") +
+                    not_loaded("i", "CONIN$") + exchange("hello", "hello"),
+                folder);
+}
+
 const HostileCase kModuleListCases[] = {
     {"TenThousandEntries", ten_thousand_entries},
     {"FieldsAtAndBeyondTheLimit", overlong_fields},
     {"FilesThatAreNoLibraries", files_that_are_no_libraries},
+    {"DeviceNames", device_names},
     {"LinesOf32767And100000Bytes", long_list_lines},
     {"NulInALine", nul_in_module_list},
     {"ListIsADirectory", module_list_is_a_directory},
