@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -224,15 +225,16 @@ std::string lead_bytes_take_the_byte_after_them(const RunFolder& folder) {
 
 std::string unterminated_quotes(const RunFolder& folder) {
   const std::string long_quote = repeat("a,b:", 5000);
+  // A quote runs to the end of its line, never into the next one.
   folder.write("test.ini",
                "k1:\"open\n"
                "k2:closed\n"
-               "\"key:v\n"
-               "k3:\"x\\\n"
+               "\"key:v\n"   // the colon is quoted: no separator, nothing stored
+               "k3:\"x\\\n"  // the escaped line feed is trimmed
                "k4:\"" +
                    long_quote +
                    "\n"
-                   "k5:a\"b,c");
+                   "k5:a\"b,c");  // the last line, without a line feed
   return nothing_to_send("k1:\topen\nk2:\tclosed\nk3:\tx\nk4:\t" + long_quote + "\nk5:\tab,c\n");
 }
 
@@ -469,8 +471,9 @@ INSTANTIATE_TEST_SUITE_P(ModuleLists, HostileRun, testing::ValuesIn(kModuleListC
 
 // Modules.
 
-// One probe bound as "m", sent `request`; `bind` and `after` are what is
-// printed around the record's lines and after the exchange.
+// One probe bound as "m" and sent `request`. What is printed: `bind` before
+// the record's lines, `during` between request and reply, `reply`, and
+// `after` at teardown. Placeholders unexpanded.
 std::function<std::string(const RunFolder&)> one_module(
     const std::string& probe, const std::string& request, const std::string& bind,
     const std::string& during, const std::string& reply, const std::string& after) {
