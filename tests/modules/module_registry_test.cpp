@@ -14,6 +14,7 @@
 #include <string>
 
 #include "modules/host_memory.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -41,16 +42,13 @@ class FailingAllocation {
 
 class ListFolder {
  public:
-  explicit ListFolder(const std::string& list) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "modtest-list-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    std::ofstream(path_ + "/saori.ini", std::ios::binary) << list;
-    path_ += '/';
+  explicit ListFolder(const std::string& list) : path_(folder_.directory()) {
+    folder_.write("saori.ini", list);
   }
-  ~ListFolder() { std::filesystem::remove_all(path_); }
   const char* path() const { return path_.c_str(); }
 
  private:
+  TempFolder folder_;
   std::string path_;
 };
 

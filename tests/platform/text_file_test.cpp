@@ -1,31 +1,25 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "temp_folder.h"
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path temp_path(const char* stem) {
-  static std::random_device random;
-  auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-  return fs::temp_directory_path() / (stem + std::to_string(now) + "-" + std::to_string(random()));
-}
-
 // Every chunk until the end of a file holding `bytes`, each checked against
 // the contract of one read: at most size - 1 bytes, a NUL after them, a line
 // feed only as the last byte, and no short chunk but at a line end.
 std::vector<std::string> read_chunks(const std::string& bytes, std::size_t size) {
-  const fs::path path = temp_path("modtest-text-");
-  std::ofstream(path, std::ios::binary) << bytes;
+  TempFolder folder;
+  folder.write("text", bytes);
+  const fs::path path = folder.path() / "text";
   TextFile* file = open_text_file(path.string().c_str());
   std::vector<std::string> chunks;
   std::vector<char> buffer(size);
@@ -48,7 +42,6 @@ std::vector<std::string> read_chunks(const std::string& bytes, std::size_t size)
     EXPECT_EQ(chunks.back().find('\n'),
               buffer[length - 1] == '\n' ? length - 1 : std::string::npos);
   }
-  fs::remove(path);
   return chunks;
 }
 

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "platform/platform.h"
 #include "settings/settings_reader.h"
 #include "settings/settings_store.h"
+#include "temp_folder.h"
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
@@ -97,23 +96,12 @@ TEST(LongText, ReportLargerThanOneWrite) {
 
 class LongTextFile : public testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    root_ = fs::temp_directory_path() /
-            ("modtest-long-" + std::to_string(now) + "-" + std::to_string(random()));
-    ASSERT_TRUE(fs::create_directory(root_));
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
   std::string write(const std::string& bytes) {
-    std::ofstream((root_ / "test.ini").string(), std::ios::binary) << bytes;
-    return root_.string() + kPathSeparator;
+    folder_.write("test.ini", bytes);
+    return folder_.directory();
   }
 
-  fs::path root_;
+  TempFolder folder_;
 };
 
 TEST_F(LongTextFile, LinesLongerThanManyChunks) {

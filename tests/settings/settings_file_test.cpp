@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <sstream>
 #include <string>
 
 #include "platform/platform.h"
 #include "settings/settings_reader.h"
 #include "settings/settings_store.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -18,29 +17,16 @@ namespace {
 
 class SettingsFile : public testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    root_ = fs::temp_directory_path() /
-            ("modtest-settings-" + std::to_string(now) + "-" + std::to_string(random()));
-    ASSERT_TRUE(fs::create_directory(root_));
-    directory_ = root_.string() + kPathSeparator;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  void write(const char* name, const std::string& bytes) {
-    std::ofstream(root_ / name, std::ios::binary) << bytes;
-  }
+  void write(const char* name, const std::string& bytes) { folder_.write(name, bytes); }
   std::string dump() {
     std::ostringstream out;
     dump_settings(store_, out);
     return out.str();
   }
 
-  fs::path root_;
-  std::string directory_;
+  TempFolder folder_;
+  const fs::path& root_ = folder_.path();
+  const std::string directory_ = folder_.directory();
   SettingsReader reader_;
   SettingsStore store_;
 };
