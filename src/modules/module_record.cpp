@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "modules/host_memory.h"
+#include "modules/module_warning.h"
 
 namespace {
 
@@ -21,12 +22,54 @@ ModuleBlock make_module_block(const char* text, std::size_t length) {
 }
 
 // How many reply bytes may be read: the length the module reports, but
-// never below 0 nor beyond the block it handed back.
-std::size_t readable_reply_length(ModuleBlock reply, long reported) {
-  if (reported <= 0) return 0;
+// never below 0 nor beyond the block it handed back. Says so when the
+// module's claim does not fit what it gave.
+std::size_t readable_reply_length(const ModuleRecord* record, ModuleBlock reply, long reported,
+                                  std::size_t request_length) {
+  if (reported < 0) {
+    warn_about_module(record, "set a negative reply length (%ld) in request; the reply is empty",
+                      reported);
+    return 0;
+  }
   std::size_t length = static_cast<std::size_t>(reported);
   std::size_t size = module_block_size(reply);
-  return length < size ? length : size;
+  if (length > size) {
+    warn_about_module(record,
+                      "set a reply length of %zu bytes in request, beyond its reply block of %zu "
+                      "bytes; the reply is cut to %zu bytes",
+                      length, size, size);
+    return size;
+  }
+  // Only an exact block size tells a forgotten length from a reply as long
+  // as the request.
+  if (kModuleBlockSizeIsExact && length == request_length && size != length) {
+    warn_about_module(record,
+                      "left the reply length in request at the request's %zu bytes, but its "
+                      "reply block holds %zu bytes: set *length to the reply's length",
+                      length, size);
+  }
+  return length;
+}
+
+// Says so when a 32-bit entry took its own arguments off the stack.
+void check_calling_convention(const ModuleRecord* record, const char* entry, int removed) {
+  if (removed == 0) return;
+  warn_about_module(record,
+                    "took %d bytes of arguments off the stack itself in %s: the entry is "
+                    "stdcall, not cdecl (the stack was put right); declare it with MODTEST_CALL",
+                    removed, entry);
+}
+
+// Looks up one export; a missing one is reported, with a hint when it is
+// there under a stdcall name.
+template <typename Entry>
+Entry find_entry(const ModuleRecord* record, const char* entry, int argument_bytes,
+                 const char* consequence) {
+  Entry found = reinterpret_cast<Entry>(find_library_entry(record->library, entry));
+  if (found == nullptr && !warn_about_decorated_export(record, entry, argument_bytes)) {
+    warn_about_module(record, "does not export %s; %s", entry, consequence);
+  }
+  return found;
 }
 
 // The module directory: the path up to and including its last separator,
@@ -50,17 +93,20 @@ void init_record(ModuleRecord* record) {
 }
 
 int bind_module(ModuleRecord* record, const char* path) {
+  // A library's own initialisation runs as it loads: a module call too.
+  enter_module_call(record->name, path, "library initialisation");
   record->library = load_library(path);
+  leave_module_call();
   if (record->library == nullptr) {
     std::printf("NG\n");
+    warn_about_module(record, "did not load: %s", describe_library_failure(path).c_str());
     return 0;
   }
   record->unload_entry =
-      reinterpret_cast<ModuleUnloadEntry>(find_library_entry(record->library, "unload"));
+      find_entry<ModuleUnloadEntry>(record, "unload", 0, "its library is released without it");
   record->request_entry =
-      reinterpret_cast<ModuleRequestEntry>(find_library_entry(record->library, "request"));
-  record->load_entry =
-      reinterpret_cast<ModuleLoadEntry>(find_library_entry(record->library, "load"));
+      find_entry<ModuleRequestEntry>(record, "request", 8, "a request to it comes back unanswered");
+  record->load_entry = find_entry<ModuleLoadEntry>(record, "load", 8, "it cannot be bound");
   if (record->load_entry == nullptr) {
     std::printf("load is not export!\n");
     return 0;
@@ -75,7 +121,15 @@ int bind_module(ModuleRecord* record, const char* path) {
   ModuleBlock block = make_module_block(directory, length);
   host_release(directory);
   if (block == nullptr) return 0;
-  return record->load_entry(block, static_cast<long>(length)) == 1 ? 1 : 0;
+  int removed = 0;
+  enter_module_call(record->name, path, "load");
+  int accepted = call_load_entry(record->load_entry, block, static_cast<long>(length), &removed);
+  leave_module_call();
+  check_calling_convention(record, "load", removed);
+  if (accepted != 1) {
+    warn_about_module(record, "returned %d from load, not 1, so it is not bound", accepted);
+  }
+  return accepted == 1 ? 1 : 0;
 }
 
 int call_request(ModuleRecord* record, char** buffer) {
@@ -88,13 +142,19 @@ int call_request(ModuleRecord* record, char** buffer) {
   ModuleBlock block = make_module_block(*buffer, request_length);
   if (block == nullptr) return 1;
   long length = static_cast<long>(request_length);
-  ModuleBlock reply = record->request_entry(block, &length);
+  int removed = 0;
+  enter_module_call(record->name, record->path, "request");
+  ModuleBlock reply = call_request_entry(record->request_entry, block, &length, &removed);
+  leave_module_call();
+  check_calling_convention(record, "request", removed);
 
   const char* bytes = nullptr;
   std::size_t reply_length = 0;
-  if (reply != nullptr) {
-    bytes = static_cast<const char*>(lock_module_block(reply));
-    if (bytes != nullptr) reply_length = readable_reply_length(reply, length);
+  if (reply != nullptr) bytes = static_cast<const char*>(lock_module_block(reply));
+  if (bytes != nullptr) {
+    reply_length = readable_reply_length(record, reply, length, request_length);
+  } else {
+    warn_about_module(record, "returned no reply block from request; the reply is empty");
   }
   char* copy = static_cast<char*>(host_allocate(reply_length + 1));
   if (copy == nullptr) {
@@ -114,8 +174,18 @@ int call_request(ModuleRecord* record, char** buffer) {
 
 int release_module(ModuleRecord* record) {
   if (get_state(record) != 1) return 1;
-  if (record->unload_entry != nullptr) record->unload_entry();
-  return free_library(record->library);
+  if (record->unload_entry != nullptr) {
+    int removed = 0;
+    enter_module_call(record->name, record->path, "unload");
+    call_unload_entry(record->unload_entry, &removed);
+    leave_module_call();
+    check_calling_convention(record, "unload", removed);
+  }
+  // Releasing the library runs its own clean-up code.
+  enter_module_call(record->name, record->path, "library release");
+  int released = free_library(record->library);
+  leave_module_call();
+  return released;
 }
 
 int set_state(ModuleRecord* record, unsigned int value) {

@@ -11,8 +11,8 @@
 // The character that ends a directory in the paths the OS hands us.
 extern const char kPathSeparator;
 
-// Puts the standard output into the byte-exact mode every platform shares:
-// no line-end translation.
+// Puts standard output and standard error into the byte-exact mode every
+// platform shares: no line-end translation.
 void prepare_standard_output();
 
 // Fills `path` with the full path of the running executable. The path is
@@ -37,14 +37,31 @@ ModuleBlock alloc_module_block(std::size_t size);
 // The address of a block's bytes; null when the block is not valid.
 void* lock_module_block(ModuleBlock block);
 // How many bytes of the block may be read; 0 when the system cannot tell.
+// Where kModuleBlockSizeIsExact is false this is what the allocator made
+// usable, which may be more than was asked for.
 std::size_t module_block_size(ModuleBlock block);
+extern const bool kModuleBlockSizeIsExact;
 void free_module_block(ModuleBlock block);
+
+// Why the last load_library on `path` failed, in one line without a line
+// feed: the system's own words, and on Windows what they mean for a module
+// writer (a missing dependency by name, a module of the other bitness).
+// Call it right after the failure; it never loads anything itself.
+std::string describe_library_failure(const char* path);
 
 // The module interface as the host calls it. `long` is 32 bits on Windows,
 // where these are cdecl, the compiler's default there.
 using ModuleLoadEntry = int (*)(ModuleBlock block, long length);
 using ModuleRequestEntry = ModuleBlock (*)(ModuleBlock block, long* length);
 using ModuleUnloadEntry = int (*)();
+
+// Calls a module entry. `removed` receives the bytes of arguments the entry
+// took off the stack itself: only a 32-bit Windows entry built stdcall does
+// that, and the stack is put right again before these return. Elsewhere 0.
+int call_load_entry(ModuleLoadEntry entry, ModuleBlock block, long length, int* removed);
+ModuleBlock call_request_entry(ModuleRequestEntry entry, ModuleBlock block, long* length,
+                               int* removed);
+int call_unload_entry(ModuleUnloadEntry entry, int* removed);
 
 // Text files, read the same way on every platform: every carriage return
 // byte is dropped wherever it stands and a 0x1A byte ends the file.
@@ -64,3 +81,40 @@ void close_text_file(TextFile* file);
 // Opens a regular file for binary reading; null for anything else. The
 // text-file reader does its own line-end handling on top of it.
 std::FILE* open_binary_file(const char* path);
+
+// How a run ends. Scripts rely on these; the README lists them.
+enum ExitCode : int {
+  kExitSuccess = 0,
+  kExitCasesFailed = 1,
+  kExitUsage = 2,
+  kExitModuleCrashed = 3,
+  kExitModuleTimedOut = 4,
+  kExitModuleEndedProcess = 5,
+  kExitOwnFault = 6,
+};
+
+// From here on a fault is reported on standard error and ends the run: one
+// inside a module call with kExitModuleCrashed, any other as modtest's own
+// with kExitOwnFault. A module that ends the process inside a call is
+// reported too (kExitModuleEndedProcess). With `timeout_seconds` > 0 a
+// watchdog also ends a call that has not returned in time
+// (kExitModuleTimedOut); `timeout_text` is how the user wrote the time.
+// Without a timeout no watchdog thread or timer exists.
+void install_fault_reporting(double timeout_seconds, const char* timeout_text);
+
+// Brackets one call into a module, its library's loading and release
+// included. `name`, `path` and `entry` say in a report which module and
+// entry it was; they are copied here, so that a handler needs nothing at the
+// time of the fault. Standard output is flushed first: nothing printed before
+// the call can be lost however the call ends.
+void enter_module_call(const char* name, const char* path, const char* entry);
+void leave_module_call();
+
+// Run by the handlers after their line on standard error and before the
+// process ends, with that line (no "modtest: " in front, no line feed) and
+// the exit code they would end with; returns the exit code to end with
+// instead. It runs where only write_output_now may be called.
+using FaultEpilogue = int (*)(const char* fault, int exit_code);
+void set_fault_epilogue(FaultEpilogue epilogue);
+// Writes straight to standard output, past every buffer; safe in a handler.
+void write_output_now(const char* bytes, std::size_t length);

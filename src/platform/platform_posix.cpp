@@ -44,6 +44,14 @@ LibraryEntry find_library_entry(LibraryHandle library, const char* name) {
   return reinterpret_cast<LibraryEntry>(dlsym(library, name));
 }
 
+std::string describe_library_failure(const char* path) {
+  struct stat info;
+  if (path[0] == '\0') return "the module list gives no path";
+  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return "it is not a regular file";
+  const char* reason = dlerror();
+  return reason != nullptr ? reason : "the system gave no reason";
+}
+
 int free_library(LibraryHandle library) {
   return dlclose(library) == 0 ? 1 : 0;
 }
@@ -57,12 +65,30 @@ void* lock_module_block(ModuleBlock block) {
   return block;
 }
 
+const bool kModuleBlockSizeIsExact = false;
+
 std::size_t module_block_size(ModuleBlock block) {
   return malloc_usable_size(block);
 }
 
 void free_module_block(ModuleBlock block) {
   std::free(block);
+}
+
+int call_load_entry(ModuleLoadEntry entry, ModuleBlock block, long length, int* removed) {
+  *removed = 0;
+  return entry(block, length);
+}
+
+ModuleBlock call_request_entry(ModuleRequestEntry entry, ModuleBlock block, long* length,
+                               int* removed) {
+  *removed = 0;
+  return entry(block, length);
+}
+
+int call_unload_entry(ModuleUnloadEntry entry, int* removed) {
+  *removed = 0;
+  return entry();
 }
 
 std::FILE* open_binary_file(const char* path) {

@@ -10,6 +10,7 @@ const char kPathSeparator = '\\';
 
 void prepare_standard_output() {
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
 }
 
 int get_executable_path(std::string& path) {
@@ -38,6 +39,11 @@ LibraryEntry find_library_entry(LibraryHandle library, const char* name) {
   return reinterpret_cast<LibraryEntry>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+std::string describe_library_failure(const char* path) {
+  (void)path;
+  return "the system could not load it";
+}
+
 int free_library(LibraryHandle library) {
   return FreeLibrary(static_cast<HMODULE>(library)) ? 1 : 0;
 }
@@ -50,12 +56,30 @@ void* lock_module_block(ModuleBlock block) {
   return GlobalLock(block);
 }
 
+const bool kModuleBlockSizeIsExact = true;
+
 std::size_t module_block_size(ModuleBlock block) {
   return GlobalSize(block);
 }
 
 void free_module_block(ModuleBlock block) {
   GlobalFree(block);
+}
+
+int call_load_entry(ModuleLoadEntry entry, ModuleBlock block, long length, int* removed) {
+  *removed = 0;
+  return entry(block, length);
+}
+
+ModuleBlock call_request_entry(ModuleRequestEntry entry, ModuleBlock block, long* length,
+                               int* removed) {
+  *removed = 0;
+  return entry(block, length);
+}
+
+int call_unload_entry(ModuleUnloadEntry entry, int* removed) {
+  *removed = 0;
+  return entry();
 }
 
 std::FILE* open_binary_file(const char* path) {

@@ -31,6 +31,67 @@ static void print_flood(void) {
 }
 #endif
 
+/* Faults on purpose: PROBE_CRASH_IN names the entry (1 library
+ * initialisation, 2 load, 3 request, 4 unload) and PROBE_FAULT how: 1 a write
+ * through a null pointer, 2 abort, 3 a recursion that overflows the stack,
+ * 4 exit(7), 5 a call that never returns. */
+#ifdef PROBE_CRASH_IN
+#include <stdlib.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+static volatile int* volatile nowhere = 0;
+static volatile int bottomless = 1;
+
+static int recurse(volatile char* above) {
+  volatile char frame[4096];
+  frame[0] = above != 0 ? above[0] : 1;
+  return (bottomless ? recurse(frame) : 0) + frame[100];
+}
+
+static void misbehave(int entry) {
+  if (entry != PROBE_CRASH_IN) return;
+  printf("[%s about to fail]\n", PROBE_NAME);
+  switch (PROBE_FAULT) {
+    case 1:
+      *nowhere = 1;
+      break;
+    case 2:
+      abort();
+    case 3:
+      recurse(0);
+      break;
+    case 4:
+      exit(7);
+    case 5:
+      for (;;) {
+#ifdef _WIN32
+        Sleep(1000);
+#else
+        sleep(1);
+#endif
+      }
+  }
+}
+
+#ifdef _WIN32
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  (void)instance;
+  (void)reserved;
+  if (reason == DLL_PROCESS_ATTACH) misbehave(1);
+  return TRUE;
+}
+#else
+__attribute__((constructor)) static void on_library_load(void) { misbehave(1); }
+#endif
+#define MISBEHAVE(entry) misbehave(entry)
+#else
+#define MISBEHAVE(entry) ((void)0)
+#endif
+
 #ifndef PROBE_NO_LOAD
 MODTEST_API int MODTEST_CALL load(modtest_block directory, long length) {
   (void)length;
@@ -43,6 +104,7 @@ MODTEST_API int MODTEST_CALL load(modtest_block directory, long length) {
   printf("]\n");
 #endif
   modtest_free_block(directory);
+  MISBEHAVE(2);
   return PROBE_LOAD_RESULT;
 }
 #endif
@@ -75,6 +137,7 @@ MODTEST_API modtest_block MODTEST_CALL request(modtest_block block, long* length
   printf("[%s request %ld]\n", PROBE_NAME, *length);
 #endif
   if (reply != block) modtest_free_block(block);
+  MISBEHAVE(3);
   return reply;
 }
 #endif
@@ -84,6 +147,7 @@ MODTEST_API int MODTEST_CALL unload(void) {
 #ifdef PROBE_TRACE
   printf("[%s unload]\n", PROBE_NAME);
 #endif
+  MISBEHAVE(4);
   return 1;
 }
 #endif
