@@ -6,7 +6,10 @@
 // contract: "modtest: module NAME (PATH) " followed by the formatted text.
 // Standard output is left exactly as it would be without the warning.
 void warn_about_module(const ModuleRecord* record, const char* format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+    // The C++ runtime there formats the standard way, %zu included.
+    __attribute__((format(gnu_printf, 2, 3)))
+#elif defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
