@@ -95,22 +95,36 @@ std::string RunFolder::tool_directory() const {
   return directory;
 }
 
-std::string RunFolder::run(int& exit_code, const std::string& prefix) const {
+RunFolder::Result RunFolder::launch(const std::string& prefix, const std::string& arguments) const {
   fs::path tool = fs::path(setting(tool_file, "--tool")).filename();
-  // Output goes to a file: a Wine server keeps a pipe open long after the
+  // Output goes to files: a Wine server keeps a pipe open long after the
   // program has ended.
   std::string command = "cd " + quoted(path_.string()) + " && ";
   if (!prefix.empty()) command += prefix + " ";
   if (under_wine()) command += runner + " ";
   if (!under_wine() && !wrapper.empty()) command += wrapper + " ";
-  command += "./" + tool.string() + " > stdout.txt 2> stderr.txt";
+  command += "./" + tool.string();
+  if (!arguments.empty()) command += " " + arguments;
+  command += " > stdout.txt 2> stderr.txt";
   int status = std::system(command.c_str());
-  exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  // The tool itself writes nothing there: what a wrapper or a crash left
-  // says why the run failed.
-  if (exit_code != 0) std::cerr << read_file(path_ / "stderr.txt");
-  std::string output = read_file(path_ / "stdout.txt");
+  Result result;
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = read_file(path_ / "stdout.txt");
+  result.err = read_file(path_ / "stderr.txt");
   fs::remove(path_ / "stdout.txt");
   fs::remove(path_ / "stderr.txt");
-  return output;
+  return result;
+}
+
+std::string RunFolder::run(int& exit_code, const std::string& prefix) const {
+  Result result = launch(prefix, "");
+  exit_code = result.exit_code;
+  // What a wrapper or a crash left there says why the run failed.
+  if (exit_code != 0) std::cerr << result.err;
+  return result.out;
+}
+
+RunFolder::Result RunFolder::run_with(const std::string& arguments,
+                                      const std::string& environment) const {
+  return launch(environment, arguments);
 }

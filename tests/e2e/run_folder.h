@@ -25,6 +25,16 @@ class RunFolder {
   // for example to run the tool as another user.
   std::string run(int& exit_code, const std::string& prefix = "") const;
 
+  // Everything a run leaves: exit code, standard output and standard error.
+  struct Result {
+    int exit_code;
+    std::string out;
+    std::string err;
+  };
+  // Runs the tool with `arguments` (words for the shell, quoted as needed)
+  // and `environment` (assignments such as "MODTEST_TIMEOUT=1") in front.
+  Result run_with(const std::string& arguments, const std::string& environment = "") const;
+
   // How the tool spells the folder: the directory it reports, ending in its
   // separator, and the suffix of a module library.
   std::string tool_directory() const;
@@ -33,6 +43,8 @@ class RunFolder {
   static bool under_wine();
 
  private:
+  Result launch(const std::string& prefix, const std::string& arguments) const;
+
   std::filesystem::path path_;
 };
 
