@@ -83,6 +83,17 @@ else
   skip "win64 build and its tests: MinGW-w64 x86_64 is not installed"
 fi
 
+# The 64-bit loader by its own name: once 32-bit Wine is installed, `wine`
+# starts the 32-bit one.
+wine64=wine
+for candidate in wine64 /usr/lib/wine/wine64; do
+  if command -v "$candidate" >/dev/null; then
+    wine64=$(command -v "$candidate")
+    break
+  fi
+done
+export MODTEST_WINE64=$wine64
+
 if [ -n "$win64_dir" ]; then
   # One wine server for the whole suite, in a prefix of our own; the first
   # start of a prefix takes seconds, so it is done here, once.
@@ -90,7 +101,7 @@ if [ -n "$win64_dir" ]; then
   mkdir -p "$WINEPREFIX"
   wineserver -p
   trap 'wineserver -k 2>/dev/null || true' EXIT
-  wine cmd.exe /c exit >/dev/null 2>&1 || true
+  WINELOADER=$wine64 "$wine64" cmd.exe /c exit >/dev/null 2>&1 || true
 fi
 
 memcheck=OFF
@@ -102,7 +113,7 @@ fi
 
 say "Building native"
 cmake --preset native -DMODTEST_WIN32_BUILD_DIR="$win32_dir" -DMODTEST_WIN64_BUILD_DIR="$win64_dir" \
-  -DMODTEST_MEMCHECK="$memcheck" >/dev/null
+  -DMODTEST_MEMCHECK="$memcheck" -DMODTEST_WINE64="$wine64" >/dev/null
 cmake --build build/native -j "$jobs"
 memcheck_label=
 [ "$memcheck" = ON ] && memcheck_label=", memcheck"

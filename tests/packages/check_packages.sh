@@ -82,7 +82,7 @@ check_package() {
       echo "$name: files checked (a 32-bit build cannot run here)"
       return
       ;;
-    *-win64.zip) runner=wine ;;
+    *-win64.zip) runner=${MODTEST_WINE64:-wine} ;;
   esac
 
   # How the tool spells its own folder: Wine shows the Unix root as Z:.
