@@ -41,6 +41,7 @@ class RunFolder {
   static char separator();
   static std::string module_suffix();
   static bool under_wine();
+  static bool under_memory_checker();
 
  private:
   Result launch(const std::string& prefix, const std::string& arguments) const;
