@@ -5,6 +5,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
@@ -165,16 +166,18 @@ bool watchdog_running() {
   return watch_period.tv_sec != 0 || watch_period.tv_nsec != 0;
 }
 
+// Reading the stack's exact bounds means parsing /proc; the stack limit
+// below the current frame is close enough to tell an overflow apart.
 void find_own_stack() {
-  pthread_attr_t attributes;
-  if (pthread_getattr_np(pthread_self(), &attributes) != 0) return;
-  void* low = nullptr;
-  std::size_t size = 0;
-  if (pthread_attr_getstack(&attributes, &low, &size) == 0) {
-    stack_low = reinterpret_cast<std::uintptr_t>(low);
-    stack_high = stack_low + size;
+  char here;
+  rlimit limit;
+  stack_high = reinterpret_cast<std::uintptr_t>(&here) + 64 * 1024;
+  if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      limit.rlim_cur < stack_high) {
+    stack_low = stack_high - limit.rlim_cur;
+  } else {
+    stack_low = stack_high - 8 * 1024 * 1024;
   }
-  pthread_attr_destroy(&attributes);
 }
 
 }  // namespace
