@@ -14,12 +14,16 @@ namespace fs = std::filesystem;
 namespace {
 
 // Where the tool and the probes were built, the program that runs a
-// Windows build (empty for a native one) and the command that wraps a native
-// one; given on the command line.
+// Windows build (empty for a native one), and the script that wraps a native
+// one with the file it reads; given on the command line.
 std::string tool_file;
 std::string probe_folder;
 std::string runner;
 std::string wrapper;
+std::string wrapper_file;
+
+// The wrapper's copy lives in a folder of its own inside the run's folder.
+const char* const kWrapperFolder = "wrapper";
 
 const std::string& setting(const std::string& value, const char* flag) {
   if (value.empty()) throw std::runtime_error(std::string(flag) + " was not given");
@@ -46,6 +50,7 @@ void configure_runs(int argc, char** argv) {
     if (flag == "--probes") probe_folder = argv[i + 1];
     if (flag == "--runner") runner = argv[i + 1];
     if (flag == "--wrapper") wrapper = argv[i + 1];
+    if (flag == "--wrapper-file") wrapper_file = argv[i + 1];
   }
 }
 
@@ -67,6 +72,27 @@ RunFolder::RunFolder() {
   path_ = pattern;
   fs::path tool = setting(tool_file, "--tool");
   fs::copy_file(tool, path_ / tool.filename());
+  if (!under_wine() && !wrapper.empty()) copy_wrapper();
+}
+
+void RunFolder::copy_wrapper() const {
+  // Readable and runnable by anyone, whatever the umask or the modes of the
+  // originals.
+  const fs::perms everyone_reads = fs::perms::owner_read | fs::perms::owner_write |
+                                   fs::perms::group_read | fs::perms::others_read;
+  const fs::perms everyone_runs =
+      everyone_reads | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+  const fs::path folder = path_ / kWrapperFolder;
+  fs::create_directory(folder);
+  fs::permissions(folder, everyone_runs);
+  const fs::path script = folder / fs::path(wrapper).filename();
+  fs::copy_file(wrapper, script);
+  fs::permissions(script, everyone_runs);
+  if (!wrapper_file.empty()) {
+    const fs::path file = folder / fs::path(wrapper_file).filename();
+    fs::copy_file(wrapper_file, file);
+    fs::permissions(file, everyone_reads);
+  }
 }
 
 RunFolder::~RunFolder() {
@@ -85,6 +111,10 @@ void RunFolder::add_probe(const std::string& probe, const std::string& destinati
   fs::copy_file(fs::path(setting(probe_folder, "--probes")) / (probe + module_suffix()), target);
 }
 
+fs::path RunFolder::tool() const {
+  return path_ / fs::path(setting(tool_file, "--tool")).filename();
+}
+
 std::string RunFolder::tool_directory() const {
   if (!under_wine()) return path_.string() + "/";
   // Wine shows the Unix root as drive Z:.
@@ -96,14 +126,15 @@ std::string RunFolder::tool_directory() const {
 }
 
 RunFolder::Result RunFolder::launch(const std::string& prefix, const std::string& arguments) const {
-  fs::path tool = fs::path(setting(tool_file, "--tool")).filename();
   // Output goes to files: a Wine server keeps a pipe open long after the
   // program has ended.
   std::string command = "cd " + quoted(path_.string()) + " && ";
   if (!prefix.empty()) command += prefix + " ";
   if (under_wine()) command += runner + " ";
-  if (!under_wine() && !wrapper.empty()) command += wrapper + " ";
-  command += "./" + tool.string();
+  if (!under_wine() && !wrapper.empty()) {
+    command += quoted((path_ / kWrapperFolder / fs::path(wrapper).filename()).string()) + " ";
+  }
+  command += "./" + tool().filename().string();
   if (!arguments.empty()) command += " " + arguments;
   command += " > stdout.txt 2> stderr.txt";
   int status = std::system(command.c_str());
