@@ -14,10 +14,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // Where the tool and the probes were built, the program that runs a
-// Windows build (empty for a native one), and the script that wraps a native
-// one with the file it reads; given on the command line.
+// Windows build (empty for a native one), the probes of the other Windows
+// build, and the script that wraps a native one with the file it reads;
+// given on the command line.
 std::string tool_file;
 std::string probe_folder;
+std::string other_probe_folder;
 std::string runner;
 std::string wrapper;
 std::string wrapper_file;
@@ -51,11 +53,16 @@ void configure_runs(int argc, char** argv) {
     if (flag == "--runner") runner = argv[i + 1];
     if (flag == "--wrapper") wrapper = argv[i + 1];
     if (flag == "--wrapper-file") wrapper_file = argv[i + 1];
+    if (flag == "--other-probes") other_probe_folder = argv[i + 1];
   }
 }
 
 bool RunFolder::under_wine() {
   return !runner.empty();
+}
+
+bool RunFolder::has_other_probes() {
+  return !other_probe_folder.empty();
 }
 
 char RunFolder::separator() {
@@ -109,6 +116,13 @@ void RunFolder::add_probe(const std::string& probe, const std::string& destinati
   fs::path target = path_ / (destination + module_suffix());
   fs::create_directories(target.parent_path());
   fs::copy_file(fs::path(setting(probe_folder, "--probes")) / (probe + module_suffix()), target);
+}
+
+void RunFolder::add_other_probe(const std::string& probe, const std::string& destination) const {
+  fs::path target = path_ / (destination + module_suffix());
+  fs::create_directories(target.parent_path());
+  fs::copy_file(fs::path(setting(other_probe_folder, "--other-probes")) / (probe + module_suffix()),
+                target);
 }
 
 fs::path RunFolder::tool() const {

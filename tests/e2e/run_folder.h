@@ -19,6 +19,9 @@ class RunFolder {
   // Copies probe `probe` (built as probes/<probe><suffix>) to `destination`,
   // a path relative to the folder without the suffix.
   void add_probe(const std::string& probe, const std::string& destination) const;
+  // The same from the other Windows build's probes (--other-probes): a
+  // module of the other bitness.
+  void add_other_probe(const std::string& probe, const std::string& destination) const;
   // The tool's copy in the folder.
   std::filesystem::path tool() const;
 
@@ -43,6 +46,7 @@ class RunFolder {
   static char separator();
   static std::string module_suffix();
   static bool under_wine();
+  static bool has_other_probes();
 
  private:
   Result launch(const std::string& prefix, const std::string& arguments) const;
@@ -51,12 +55,12 @@ class RunFolder {
   std::filesystem::path path_;
 };
 
-// Takes --tool FILE, --probes FOLDER and, for a Windows build, --runner wine.
-// --wrapper FILE puts a script in front of a native tool, such as a memory
-// checker (the run then fails unless it exits 0), and --wrapper-file FILE
-// names a file it reads from its own folder; both are copied into every
-// run's folder, where a run as another user reaches them wherever the build
-// lies.
+// Takes --tool FILE, --probes FOLDER and, for a Windows build, --runner wine
+// and --other-probes FOLDER, the probes of the other bitness. --wrapper FILE
+// puts a script in front of a native tool, such as a memory checker (the
+// run then fails unless it exits 0), and --wrapper-file FILE names a file it
+// reads from its own folder; both are copied into every run's folder, where
+// a run as another user reaches them wherever the build lies.
 void configure_runs(int argc, char** argv);
 
 std::string read_file(const std::filesystem::path& path);
