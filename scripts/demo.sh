@@ -2,8 +2,81 @@
 # Builds modtest and the sample modules, lays out a demo folder with the
 # sample test.ini and saori.ini beside them, and runs one test with the echo
 # module, then one that asks the lookup module.
+#
+#   scripts/demo.sh          the native build, in demo/
+#   scripts/demo.sh win32    a Windows build under Wine, in demo-win32/
+#   scripts/demo.sh win64    (demo-win64/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# The same demo with a Windows build under Wine. The folder keeps what the
+# user changed there: test.ini and saori.ini are written only when missing,
+# and the lookup run happens in a copy.
+windows_demo() {
+  local platform=$1 compiler packages loader folder=demo-$1 scratch
+  source scripts/wine_env.sh
+  case $platform in
+    win32) compiler=i686-w64-mingw32-g++ packages="g++-mingw-w64-i686 wine wine64 wine32:i386" ;;
+    win64) compiler=x86_64-w64-mingw32-g++ packages="g++-mingw-w64-x86-64 wine wine64" ;;
+  esac
+  find_wine_loaders
+  if ! command -v "$compiler" >/dev/null || ! command -v wine >/dev/null ||
+    { [ "$platform" = win32 ] && [ -z "$wine32" ]; }; then
+    if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+      dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+      apt-get update -qq
+      # shellcheck disable=SC2086
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends cmake $packages >/dev/null
+      find_wine_loaders
+    fi
+  fi
+  loader=$wine64
+  if [ "$platform" = win32 ]; then
+    if ! kernel_runs_32bit; then
+      echo "demo.sh: the win32 demo cannot run: this kernel cannot execute 32-bit programs ($no_32bit_reason)" >&2
+      exit 1
+    fi
+    loader=$wine32
+  fi
+
+  cmake --preset "$platform" >/dev/null
+  cmake --build "build/$platform" -j "$(nproc 2>/dev/null || echo 2)" --target modtest echo_module lookup_module >/dev/null
+  mkdir -p "$folder"
+  cp "build/$platform/src/modtest.exe" "build/$platform"/examples/{echo.dll,lookup.dll,lookup.txt} "$folder/"
+  for file in test.ini saori.ini; do
+    [ -e "$folder/$file" ] || cp "build/$platform/examples/$file" "$folder/"
+  done
+  start_wine_prefix "$PWD/build/wineprefix"
+  trap 'wineserver -k 2>/dev/null || true' EXIT
+  scratch=$(mktemp -d)
+  echo "== $folder/test.ini"
+  cat "$folder/test.ini"
+  echo "== $folder/saori.ini"
+  cat "$folder/saori.ini"
+  echo "== WINEPREFIX=$WINEPREFIX WINEDEBUG=-all $loader $folder/modtest.exe"
+  wine_run "$loader" "$folder" modtest.exe "$scratch/out" "$scratch/err" ||
+    echo "demo.sh: modtest.exe ended with exit code $?" >&2
+  cat "$scratch/out"
+  cat "$scratch/err" >&2
+
+  cp -r "$folder" "$scratch/copy"
+  printf 'string:colour\nsaori:lookup\n' >"$scratch/copy/test.ini"
+  echo
+  echo "== the same in a copy whose test.ini asks the lookup module for colour (last lines)"
+  wine_run "$loader" "$scratch/copy" modtest.exe "$scratch/out" "$scratch/err" ||
+    echo "demo.sh: modtest.exe ended with exit code $?" >&2
+  tail -n 4 "$scratch/out"
+  rm -rf "$scratch"
+}
+
+case "${1:-native}" in
+  native) ;;
+  win32 | win64)
+    windows_demo "$1"
+    exit 0
+    ;;
+  *) echo "usage: $0 [native|win32|win64]" >&2 && exit 2 ;;
+esac
 
 if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null; then
   if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The 32-bit build cannot run on this machine, so check what the loader
-# would see: the tool imports the kernel functions it is built on and only
-# system DLLs, and the probe modules export the three entries undecorated.
+# What the loader will see in the 32-bit build, checked without running it
+# (on a kernel that refuses 32-bit programs, all that checks it): the tool
+# imports the kernel functions it is built on and only system DLLs, and the
+# probe modules export the three entries undecorated.
 set -u
 build=$1
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}

@@ -14,12 +14,18 @@ namespace fs = std::filesystem;
 namespace {
 
 // Where the tool and the probes were built, the program that runs a
-// Windows build (empty for a native one) and the command that wraps a native
-// one; given on the command line.
+// Windows build (empty for a native one), the probes of the other Windows
+// build, and the script that wraps a native one with the file it reads;
+// given on the command line.
 std::string tool_file;
 std::string probe_folder;
+std::string other_probe_folder;
 std::string runner;
 std::string wrapper;
+std::string wrapper_file;
+
+// The wrapper's copy lives in a folder of its own inside the run's folder.
+const char* const kWrapperFolder = "wrapper";
 
 const std::string& setting(const std::string& value, const char* flag) {
   if (value.empty()) throw std::runtime_error(std::string(flag) + " was not given");
@@ -46,6 +52,8 @@ void configure_runs(int argc, char** argv) {
     if (flag == "--probes") probe_folder = argv[i + 1];
     if (flag == "--runner") runner = argv[i + 1];
     if (flag == "--wrapper") wrapper = argv[i + 1];
+    if (flag == "--wrapper-file") wrapper_file = argv[i + 1];
+    if (flag == "--other-probes") other_probe_folder = argv[i + 1];
   }
 }
 
@@ -55,6 +63,10 @@ bool RunFolder::under_wine() {
 
 bool RunFolder::under_memory_checker() {
   return !under_wine() && !wrapper.empty();
+}
+
+bool RunFolder::has_other_probes() {
+  return !other_probe_folder.empty();
 }
 
 char RunFolder::separator() {
@@ -71,6 +83,27 @@ RunFolder::RunFolder() {
   path_ = pattern;
   fs::path tool = setting(tool_file, "--tool");
   fs::copy_file(tool, path_ / tool.filename());
+  if (!under_wine() && !wrapper.empty()) copy_wrapper();
+}
+
+void RunFolder::copy_wrapper() const {
+  // Readable and runnable by anyone, whatever the umask or the modes of the
+  // originals.
+  const fs::perms everyone_reads = fs::perms::owner_read | fs::perms::owner_write |
+                                   fs::perms::group_read | fs::perms::others_read;
+  const fs::perms everyone_runs =
+      everyone_reads | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+  const fs::path folder = path_ / kWrapperFolder;
+  fs::create_directory(folder);
+  fs::permissions(folder, everyone_runs);
+  const fs::path script = folder / fs::path(wrapper).filename();
+  fs::copy_file(wrapper, script);
+  fs::permissions(script, everyone_runs);
+  if (!wrapper_file.empty()) {
+    const fs::path file = folder / fs::path(wrapper_file).filename();
+    fs::copy_file(wrapper_file, file);
+    fs::permissions(file, everyone_reads);
+  }
 }
 
 RunFolder::~RunFolder() {
@@ -89,6 +122,17 @@ void RunFolder::add_probe(const std::string& probe, const std::string& destinati
   fs::copy_file(fs::path(setting(probe_folder, "--probes")) / (probe + module_suffix()), target);
 }
 
+void RunFolder::add_other_probe(const std::string& probe, const std::string& destination) const {
+  fs::path target = path_ / (destination + module_suffix());
+  fs::create_directories(target.parent_path());
+  fs::copy_file(fs::path(setting(other_probe_folder, "--other-probes")) / (probe + module_suffix()),
+                target);
+}
+
+fs::path RunFolder::tool() const {
+  return path_ / fs::path(setting(tool_file, "--tool")).filename();
+}
+
 std::string RunFolder::tool_directory() const {
   if (!under_wine()) return path_.string() + "/";
   // Wine shows the Unix root as drive Z:.
@@ -100,14 +144,15 @@ std::string RunFolder::tool_directory() const {
 }
 
 RunFolder::Result RunFolder::launch(const std::string& prefix, const std::string& arguments) const {
-  fs::path tool = fs::path(setting(tool_file, "--tool")).filename();
   // Output goes to files: a Wine server keeps a pipe open long after the
   // program has ended.
   std::string command = "cd " + quoted(path_.string()) + " && ";
   if (!prefix.empty()) command += prefix + " ";
   if (under_wine()) command += runner + " ";
-  if (!under_wine() && !wrapper.empty()) command += wrapper + " ";
-  command += "./" + tool.string();
+  if (!under_wine() && !wrapper.empty()) {
+    command += quoted((path_ / kWrapperFolder / fs::path(wrapper).filename()).string()) + " ";
+  }
+  command += "./" + tool().filename().string();
   if (!arguments.empty()) command += " " + arguments;
   command += " > stdout.txt 2> stderr.txt";
   int status = std::system(command.c_str());

@@ -19,6 +19,11 @@ class RunFolder {
   // Copies probe `probe` (built as probes/<probe><suffix>) to `destination`,
   // a path relative to the folder without the suffix.
   void add_probe(const std::string& probe, const std::string& destination) const;
+  // The same from the other Windows build's probes (--other-probes): a
+  // module of the other bitness.
+  void add_other_probe(const std::string& probe, const std::string& destination) const;
+  // The tool's copy in the folder.
+  std::filesystem::path tool() const;
 
   // Runs the tool in the folder; returns its standard output, and its exit
   // code in `exit_code`. `prefix` goes in front of the whole command line,
@@ -42,16 +47,21 @@ class RunFolder {
   static std::string module_suffix();
   static bool under_wine();
   static bool under_memory_checker();
+  static bool has_other_probes();
 
  private:
   Result launch(const std::string& prefix, const std::string& arguments) const;
+  void copy_wrapper() const;
 
   std::filesystem::path path_;
 };
 
-// Takes --tool FILE, --probes FOLDER and, for a Windows build, --runner wine.
-// --wrapper CMD puts a command in front of a native tool, such as a memory
-// checker; the run then fails unless it exits 0.
+// Takes --tool FILE, --probes FOLDER and, for a Windows build, --runner wine
+// and --other-probes FOLDER, the probes of the other bitness. --wrapper FILE
+// puts a script in front of a native tool, such as a memory checker (the
+// run then fails unless it exits 0), and --wrapper-file FILE names a file it
+// reads from its own folder; both are copied into every run's folder, where
+// a run as another user reaches them wherever the build lies.
 void configure_runs(int argc, char** argv);
 
 std::string read_file(const std::filesystem::path& path);

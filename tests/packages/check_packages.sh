@@ -3,8 +3,10 @@
 # files are there, and the tool runs from the unpacked folder with the
 # shipped settings, printing the sample request and the echo's reply byte
 # for byte, then answering a lookup from the data file beside the module.
-# A -win64.zip runs under Wine (WINEPREFIX and WINEDEBUG set by the caller);
-# a -win32.zip cannot run here, so only its files are checked.
+# The Windows packages run under Wine (WINEPREFIX and WINEDEBUG set by the
+# caller): a -win64.zip with MODTEST_WINE64, a -win32.zip with MODTEST_WINE32.
+# Where 32-bit programs cannot run, MODTEST_WINE32 is empty and only the
+# win32 package's files are checked.
 #
 #   check_packages.sh PACKAGE...
 set -u
@@ -79,8 +81,11 @@ check_package() {
   done
   case "$name" in
     *-win32.zip)
-      echo "$name: files checked (a 32-bit build cannot run here)"
-      return
+      runner=${MODTEST_WINE32:-}
+      if [ -z "$runner" ]; then
+        echo "$name: files checked; NOT RUN (MODTEST_WINE32 is empty: 32-bit programs do not run here)"
+        return
+      fi
       ;;
     *-win64.zip) runner=${MODTEST_WINE64:-wine} ;;
   esac
