@@ -20,6 +20,7 @@ std::string tool_file;
 std::string probe_folder;
 std::string runner;
 std::string wrapper;
+std::string other_probe_folder;
 
 const std::string& setting(const std::string& value, const char* flag) {
   if (value.empty()) throw std::runtime_error(std::string(flag) + " was not given");
@@ -46,11 +47,16 @@ void configure_runs(int argc, char** argv) {
     if (flag == "--probes") probe_folder = argv[i + 1];
     if (flag == "--runner") runner = argv[i + 1];
     if (flag == "--wrapper") wrapper = argv[i + 1];
+    if (flag == "--other-probes") other_probe_folder = argv[i + 1];
   }
 }
 
 bool RunFolder::under_wine() {
   return !runner.empty();
+}
+
+const std::string& RunFolder::other_bitness_probes() {
+  return other_probe_folder;
 }
 
 char RunFolder::separator() {

@@ -41,6 +41,9 @@ class RunFolder {
   static char separator();
   static std::string module_suffix();
   static bool under_wine();
+  // The folder of probes built for the other Windows bitness (--other-probes);
+  // empty when none was given.
+  static const std::string& other_bitness_probes();
 
  private:
   Result launch(const std::string& prefix, const std::string& arguments) const;
@@ -48,7 +51,8 @@ class RunFolder {
   std::filesystem::path path_;
 };
 
-// Takes --tool FILE, --probes FOLDER and, for a Windows build, --runner wine.
+// Takes --tool FILE, --probes FOLDER and, for a Windows build, --runner wine
+// and --other-probes FOLDER.
 // --wrapper CMD puts a command in front of a native tool, such as a memory
 // checker; the run then fails unless it exits 0.
 void configure_runs(int argc, char** argv);
