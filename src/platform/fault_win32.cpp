@@ -148,8 +148,10 @@ LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS* pointers) {
 EXCEPTION_RECORD noted_exception;
 bool exception_noted = false;
 PVOID noting_handler = nullptr;
+DWORD loading_thread = 0;
 
 LONG WINAPI note_exception(EXCEPTION_POINTERS* pointers) {
+  if (GetCurrentThreadId() != loading_thread) return EXCEPTION_CONTINUE_SEARCH;
   noted_exception = *pointers->ExceptionRecord;
   exception_noted = true;
   return EXCEPTION_CONTINUE_SEARCH;
@@ -189,7 +191,7 @@ void WINAPI on_run_thread_end(void*) {
 // Where fiber-data callbacks are not called at process end, Windows still
 // calls the program's own image callbacks, after every library has been
 // detached: too late to flush the C runtime's buffers, not to report. Wine
-// calls neither at the end.
+// calls the fiber-data callbacks at the end, not these.
 void NTAPI on_image_event(PVOID, DWORD reason, PVOID) {
   if (reason == DLL_PROCESS_DETACH) report_ended_process(false);
 }
@@ -280,6 +282,7 @@ void leave_module_call() {
 
 void watch_library_initialisation() {
   exception_noted = false;
+  loading_thread = GetCurrentThreadId();
   // First in line: it only looks, and every handler after it still decides.
   noting_handler = AddVectoredExceptionHandler(1, note_exception);
 }
