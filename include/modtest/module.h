@@ -4,9 +4,10 @@
  * three functions with C linkage:
  *
  *   load     called once, right after the library is loaded, with the
- *            module's own directory (ending in '\\' on Windows, '/' on
- *            Linux; no NUL at the end). Return 1 to accept; anything else
- *            makes modtest report the module as not loaded.
+ *            module's own directory (ending in the path's last '\\' or '/'
+ *            on Windows, '/' on Linux; no NUL at the end). Return 1 to
+ *            accept; anything else makes modtest report the module as not
+ *            loaded.
  *   request  called with the request text (no NUL at the end) and its
  *            length in *length. Return a new block holding the reply and
  *            set *length to the reply's length in bytes.
@@ -45,10 +46,14 @@ typedef void* modtest_block;
 
 /* Declared here so that a definition whose types differ from what modtest
  * calls fails to compile instead of misbehaving at run time. `long` is
- * 32 bits on Windows and 64 bits on 64-bit Linux. */
+ * 32 bits on Windows and 64 bits on 64-bit Linux. A module that must declare
+ * the entries otherwise (one built wrong on purpose, to test modtest itself)
+ * defines MODTEST_NO_PROTOTYPES before including this header. */
+#ifndef MODTEST_NO_PROTOTYPES
 MODTEST_API int MODTEST_CALL load(modtest_block directory, long length);
 MODTEST_API modtest_block MODTEST_CALL request(modtest_block block, long* length);
 MODTEST_API int MODTEST_CALL unload(void);
+#endif
 
 /* A block of `size` bytes that modtest can take over; null on failure. */
 static inline modtest_block modtest_alloc_block(size_t size) {

@@ -75,8 +75,9 @@ Entry find_entry(const ModuleRecord* record, const char* entry, int argument_byt
 // The module directory: the path up to and including its last separator,
 // or nothing when it has none.
 std::size_t module_directory_length(const char* path) {
-  const char* last = std::strrchr(path, kPathSeparator);
-  return last == nullptr ? 0 : static_cast<std::size_t>(last - path) + 1;
+  std::size_t length = std::strlen(path);
+  while (length > 0 && !ends_directory(path[length - 1])) --length;
+  return length;
 }
 
 }  // namespace

@@ -40,6 +40,10 @@ void FaultLine::begin(const FaultLine* call, Kind kind) {
       append(call->entry_);
       append(" with exit code ");
       break;
+    case kEndedProcessUnknownCode:
+      append(" ended the process in ");
+      append(call->entry_);
+      break;
     case kTimedOut:
       append(" has not returned from ");
       append(call->entry_);

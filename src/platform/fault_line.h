@@ -8,7 +8,9 @@
 
 class FaultLine {
  public:
-  enum Kind { kCrashed, kEndedProcess, kTimedOut };
+  // kEndedProcessUnknownCode: where the system does not tell a process's
+  // exit code before it has ended (Windows), the line does not claim one.
+  enum Kind { kCrashed, kEndedProcess, kEndedProcessUnknownCode, kTimedOut };
 
   // Remembers which module and entry a call is about ("module echo
   // (/x/echo.so)", "request"), cutting what does not fit.

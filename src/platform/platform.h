@@ -10,6 +10,9 @@
 
 // The character that ends a directory in the paths the OS hands us.
 extern const char kPathSeparator;
+// Whether `byte` ends a directory in a path a user writes: '/' everywhere,
+// and on Windows '\\' as well.
+bool ends_directory(char byte);
 
 // Puts standard output and standard error into the byte-exact mode every
 // platform shares: no line-end translation.
@@ -21,6 +24,9 @@ void prepare_standard_output();
 int get_executable_path(std::string& path);
 
 // Module libraries. A null handle means the library could not be loaded.
+// On Windows a module's own folder is searched first for the libraries it
+// needs, then the usual places: modtest's folder, the system folders, the
+// current folder and PATH.
 using LibraryHandle = void*;
 using LibraryEntry = void (*)();
 LibraryHandle load_library(const char* path);

@@ -10,6 +10,10 @@
 
 const char kPathSeparator = '/';
 
+bool ends_directory(char byte) {
+  return byte == '/';
+}
+
 void prepare_standard_output() {}
 
 int get_executable_path(std::string& path) {

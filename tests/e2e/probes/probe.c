@@ -4,7 +4,39 @@
 #include <stdio.h>
 #include <string.h>
 
+/* Entries built with the calling convention 32-bit Windows code calls
+ * stdcall: PROBE_STDCALL exports them undecorated (linked with --kill-at),
+ * PROBE_DECORATED under the decorated names a 32-bit Windows linker gives
+ * them by default ("load@8"); a 64-bit build takes those names by label. */
+#if defined(PROBE_STDCALL) || defined(PROBE_DECORATED)
+#define MODTEST_NO_PROTOTYPES
+#endif
+
 #include "modtest/module.h"
+
+#if defined(PROBE_STDCALL) || defined(PROBE_DECORATED)
+#define PROBE_CALL __stdcall
+#else
+#define PROBE_CALL MODTEST_CALL
+#endif
+
+#if defined(PROBE_DECORATED) && defined(_WIN64)
+MODTEST_API int PROBE_CALL load(modtest_block directory, long length) __asm__("load@8");
+MODTEST_API modtest_block PROBE_CALL request(modtest_block block,
+                                             long* length) __asm__("request@8");
+MODTEST_API int PROBE_CALL unload(void) __asm__("unload@0");
+#endif
+
+/* A library that is not a module but one a module needs (PROBE_IS_BESIDE),
+ * and the module that needs it (PROBE_NEEDS_BESIDE). */
+#ifdef PROBE_IS_BESIDE
+MODTEST_EXPORT int probe_beside_value(void) {
+  return 42;
+}
+#endif
+#ifdef PROBE_NEEDS_BESIDE
+__declspec(dllimport) int probe_beside_value(void);
+#endif
 
 #ifndef PROBE_NAME
 #define PROBE_NAME "probe"
@@ -34,7 +66,7 @@ static void print_flood(void) {
 /* Faults on purpose: PROBE_CRASH_IN names the entry (1 library
  * initialisation, 2 load, 3 request, 4 unload) and PROBE_FAULT how: 1 a write
  * through a null pointer, 2 abort, 3 a recursion that overflows the stack,
- * 4 exit(7), 5 a call that never returns. */
+ * 4 exit(7), 5 a call that never returns, 6 ExitProcess(9) (Windows). */
 #ifdef PROBE_CRASH_IN
 #include <stdlib.h>
 #ifdef _WIN32
@@ -78,6 +110,10 @@ static void misbehave(int entry) {
         sleep(1);
 #endif
       }
+#ifdef _WIN32
+    case 6:
+      ExitProcess(9);
+#endif
   }
 }
 
@@ -89,7 +125,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   return TRUE;
 }
 #else
-__attribute__((constructor)) static void on_library_load(void) { misbehave(1); }
+__attribute__((constructor)) static void on_library_load(void) {
+  misbehave(1);
+}
 #endif
 #define MISBEHAVE(entry) misbehave(entry)
 #else
@@ -97,8 +135,11 @@ __attribute__((constructor)) static void on_library_load(void) { misbehave(1); }
 #endif
 
 #ifndef PROBE_NO_LOAD
-MODTEST_API int MODTEST_CALL load(modtest_block directory, long length) {
+MODTEST_API int PROBE_CALL load(modtest_block directory, long length) {
   (void)length;
+#ifdef PROBE_NEEDS_BESIDE
+  if (probe_beside_value() != 42) return 0;
+#endif
 #ifdef PROBE_LOAD_PRINT_BYTES
   print_flood();
 #endif
@@ -114,7 +155,7 @@ MODTEST_API int MODTEST_CALL load(modtest_block directory, long length) {
 #endif
 
 #ifndef PROBE_NO_REQUEST
-MODTEST_API modtest_block MODTEST_CALL request(modtest_block block, long* length) {
+MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) {
   modtest_block reply;
   (void)length;
 #if defined(PROBE_REPLY_NULL)
@@ -147,7 +188,7 @@ MODTEST_API modtest_block MODTEST_CALL request(modtest_block block, long* length
 #endif
 
 #ifndef PROBE_NO_UNLOAD
-MODTEST_API int MODTEST_CALL unload(void) {
+MODTEST_API int PROBE_CALL unload(void) {
 #ifdef PROBE_TRACE
   printf("[%s unload]\n", PROBE_NAME);
 #endif
