@@ -45,6 +45,7 @@ command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
 command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
 command -v wine >/dev/null || need+=(wine wine64)
 command -v valgrind >/dev/null || need+=(valgrind)
+[ "$(id -u)" -ne 0 ] || command -v mmdebstrap >/dev/null || need+=(mmdebstrap)
 
 # The fuzzers need clang with its libFuzzer runtime: try to link one.
 have_fuzzer_runtime() {
@@ -121,17 +122,27 @@ say "Testing native$memcheck_label${win64_dir:+, wine64}${win32_dir:+, win32 bin
 ctest --test-dir build/native -j "$jobs" --output-on-failure
 
 # Each package is unpacked and run as a user would; the win64 one under
-# Wine, the win32 one only checked for its files.
+# Wine, the win32 one only checked for its files. The Linux package is built
+# on the oldest Debian it supports and also run there.
 say "Building and checking the packages"
 packages=()
 shopt -s nullglob
-for dir in build/native $win64_dir $win32_dir; do
-  rm -f "$dir"/modtest-*.zip "$dir"/modtest-*.tar.gz
+for dir in $win64_dir $win32_dir; do
+  rm -f "$dir"/modtest-*.zip
   cmake --build "$dir" -j "$jobs" --target package >/dev/null
-  packages+=("$dir"/modtest-*.zip "$dir"/modtest-*.tar.gz)
+  packages+=("$dir"/modtest-*.zip)
 done
 shopt -u nullglob
-tests/packages/check_packages.sh "${packages[@]}"
+if [ "$(id -u)" -eq 0 ]; then
+  started=$SECONDS
+  scripts/package_linux.sh >/dev/null
+  echo "Linux package built in the bullseye root in $((SECONDS - started)) s"
+  packages+=(build/linux-package/modtest-*.tar.gz)
+  export MODTEST_OLD_ROOT=$root/build/bullseye
+else
+  skip "Linux package: building it in a Debian 11 root needs root"
+fi
+[ ${#packages[@]} -eq 0 ] || tests/packages/check_packages.sh "${packages[@]}"
 
 say "Building and testing under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
