@@ -90,8 +90,8 @@ std::string missing_separator_text(std::string_view line) {
 SettingsSlips::SettingsSlips(std::string file_name, std::FILE* out)
     : file_name_(std::move(file_name)), out_(out) {}
 
-void SettingsSlips::check(std::string_view line, const SettingsLineFacts& facts,
-                          const SettingsStore& store) {
+void SettingsSlips::check_closely(std::string_view line, const SettingsLineFacts& facts,
+                                  const SettingsStore& store) {
   if (line_number_ == 1 && line.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
     line.remove_prefix(kByteOrderMark.size());
     bool comment = !line.empty() && line[0] == '#';
