@@ -59,6 +59,7 @@ find_wine_loaders
 [ -n "$wine32" ] || need+=(wine32:i386)
 command -v as >/dev/null && command -v ld >/dev/null || need+=(binutils)
 command -v valgrind >/dev/null || need+=(valgrind)
+[ "$(id -u)" -ne 0 ] || command -v mmdebstrap >/dev/null || need+=(mmdebstrap)
 
 # The fuzzers need clang with its libFuzzer runtime: try to link one.
 have_fuzzer_runtime() {
@@ -160,17 +161,27 @@ ctest --test-dir build/native -j "$jobs" --output-on-failure
 
 # Each package is unpacked and run as a user would, the Windows ones under
 # Wine; the win32 one only where 32-bit programs run (MODTEST_WINE32), else
-# only its files are checked.
+# only its files are checked. The Linux package is built on the oldest
+# Debian it supports and also run there.
 say "Building and checking the packages"
 packages=()
 shopt -s nullglob
-for dir in build/native $win64_dir $win32_dir; do
-  rm -f "$dir"/modtest-*.zip "$dir"/modtest-*.tar.gz
+for dir in $win64_dir $win32_dir; do
+  rm -f "$dir"/modtest-*.zip
   cmake --build "$dir" -j "$jobs" --target package >/dev/null
-  packages+=("$dir"/modtest-*.zip "$dir"/modtest-*.tar.gz)
+  packages+=("$dir"/modtest-*.zip)
 done
 shopt -u nullglob
-tests/packages/check_packages.sh "${packages[@]}"
+if [ "$(id -u)" -eq 0 ]; then
+  started=$SECONDS
+  scripts/package_linux.sh >/dev/null
+  echo "Linux package built in the bullseye root in $((SECONDS - started)) s"
+  packages+=(build/linux-package/modtest-*.tar.gz)
+  export MODTEST_OLD_ROOT=$root/build/bullseye
+else
+  skip "Linux package: building it in a Debian 11 root needs root"
+fi
+[ ${#packages[@]} -eq 0 ] || tests/packages/check_packages.sh "${packages[@]}"
 
 say "Building and testing under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

@@ -44,6 +44,19 @@ typedef void* modtest_block;
 #define MODTEST_API MODTEST_EXPORT
 #endif
 
+/* The helpers below are inline functions; C89 has no `inline`, so there the
+ * compiler's own spelling stands in, and the header builds as C89, C99 and
+ * later, and C++. */
+#if defined(__cplusplus) || (defined(__STDC_VERSION__) && __STDC_VERSION__ >= 199901L)
+#define MODTEST_INLINE static inline
+#elif defined(__GNUC__)
+#define MODTEST_INLINE static __inline__
+#elif defined(_MSC_VER)
+#define MODTEST_INLINE static __inline
+#else
+#define MODTEST_INLINE static
+#endif
+
 /* Declared here so that a definition whose types differ from what modtest
  * calls fails to compile instead of misbehaving at run time. `long` is
  * 32 bits on Windows and 64 bits on 64-bit Linux. A module that must declare
@@ -56,7 +69,7 @@ MODTEST_API int MODTEST_CALL unload(void);
 #endif
 
 /* A block of `size` bytes that modtest can take over; null on failure. */
-static inline modtest_block modtest_alloc_block(size_t size) {
+MODTEST_INLINE modtest_block modtest_alloc_block(size_t size) {
 #ifdef _WIN32
   return GlobalAlloc(GMEM_FIXED, size);
 #else
@@ -65,7 +78,7 @@ static inline modtest_block modtest_alloc_block(size_t size) {
 }
 
 /* The bytes of a block, for reading or writing. */
-static inline char* modtest_block_bytes(modtest_block block) {
+MODTEST_INLINE char* modtest_block_bytes(modtest_block block) {
 #ifdef _WIN32
   return (char*)GlobalLock(block);
 #else
@@ -73,7 +86,7 @@ static inline char* modtest_block_bytes(modtest_block block) {
 #endif
 }
 
-static inline void modtest_free_block(modtest_block block) {
+MODTEST_INLINE void modtest_free_block(modtest_block block) {
 #ifdef _WIN32
   GlobalFree(block);
 #else
@@ -82,7 +95,7 @@ static inline void modtest_free_block(modtest_block block) {
 }
 
 /* A new block holding a copy of `length` bytes of `text`; null on failure. */
-static inline modtest_block modtest_block_from(const char* text, size_t length) {
+MODTEST_INLINE modtest_block modtest_block_from(const char* text, size_t length) {
   modtest_block block = modtest_alloc_block(length);
   if (block != NULL && length != 0) memcpy(modtest_block_bytes(block), text, length);
   return block;

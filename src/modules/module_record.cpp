@@ -1,5 +1,6 @@
 #include "modules/module_record.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -41,8 +42,10 @@ std::size_t readable_reply_length(const ModuleRecord* record, ModuleBlock reply,
     return size;
   }
   // Only an exact block size tells a forgotten length from a reply as long
-  // as the request.
-  if (kModuleBlockSizeIsExact && length == request_length && size != length) {
+  // as the request. An empty reply in a block of one byte is no sign: no
+  // block is smaller, and a zero-byte one may be given a byte.
+  if (kModuleBlockSizeIsExact && length == request_length &&
+      size > std::max<std::size_t>(length, 1)) {
     warn_about_module(record,
                       "left the reply length in request at the request's %zu bytes, but its "
                       "reply block holds %zu bytes: set *length to the reply's length",

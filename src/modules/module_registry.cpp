@@ -5,6 +5,7 @@
 
 #include "modules/host_memory.h"
 #include "modules/module_field_reader.h"
+#include "modules/module_warning.h"
 
 namespace {
 
@@ -124,7 +125,8 @@ int load_module_list(ModuleRegistry* registry, const char* directory) {
 
   ModuleRecord* current = registry->head;
   char line[kLineBufferSize];
-  while (read_text_chunk(file, line, sizeof line) != 0) {
+  for (int first = 1; read_text_chunk(file, line, sizeof line) != 0; first = 0) {
+    if (first && std::strncmp(line, "\xEF\xBB\xBF", 3) == 0) warn_about_list_byte_order_mark();
     int added = add_module_from_line(registry, line, current);
     if (added == kOutOfMemory) break;
     if (added == 1) current = get_next(current);
@@ -136,8 +138,11 @@ int load_module_list(ModuleRegistry* registry, const char* directory) {
 int send_request(ModuleRegistry* registry, const char* name, char** buffer) {
   for (ModuleRecord* record = registry->head; record != nullptr && record->next != nullptr;
        record = record->next) {
-    if (std::strcmp(name, record->name) == 0) return call_request(record, buffer);
+    if (std::strcmp(name, record->name) != 0) continue;
+    if (record->library == nullptr) warn_about_unanswered_request(registry->head, record, name);
+    return call_request(record, buffer);
   }
+  warn_about_unanswered_request(registry->head, nullptr, name);
   return 0;
 }
 

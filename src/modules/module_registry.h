@@ -27,7 +27,9 @@ int load_module_list(ModuleRegistry* registry, const char* directory);
 int add_module_from_line(ModuleRegistry* registry, const char* line, ModuleRecord* record);
 
 // Sends the request in `*buffer` to the first module named `name`: returns
-// 1 with the reply in `*buffer`, or 0 with the buffer untouched.
+// 1 with the reply in `*buffer`, or 0 with the buffer untouched. When no
+// module answers for want of the name or of a loaded library, says so on
+// standard error.
 int send_request(ModuleRegistry* registry, const char* name, char** buffer);
 
 // Unloads every bound module, from the last listed to the first, and

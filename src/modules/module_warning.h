@@ -17,3 +17,14 @@ void warn_about_module(const ModuleRecord* record, const char* format, ...)
 // Warns when the library exports `entry` only under a decorated stdcall name
 // ("_load@8", "load@8"), which the host cannot call. Returns 1 if it did.
 int warn_about_decorated_export(const ModuleRecord* record, const char* entry, int argument_bytes);
+
+// Says on standard error, in one line, why a request got no answer from a
+// module: no record of the chain from `head` has the name `name`, or the
+// first that has (`record`, else null) did not load. Suggests a loaded
+// module whose name is a typing slip away, when there is one.
+void warn_about_unanswered_request(const ModuleRecord* head, const ModuleRecord* record,
+                                   const char* name);
+
+// Says on standard error that the module list begins with a UTF-8
+// byte-order mark, which becomes part of the first module's name.
+void warn_about_list_byte_order_mark();

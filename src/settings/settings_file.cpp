@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "settings/settings_reader.h"
+#include "settings/settings_slips.h"
 
 namespace {
 
@@ -49,11 +50,17 @@ int SettingsReader::read_settings(SettingsStore& store, const std::string& direc
     std::cout << "don't open!!\n";
     return 0;
   }
+  SettingsSlips slips(path.substr(directory.size()));
   std::string line;
   while (read_settings_line(line, file)) {
-    if (!is_skipped_line(line)) parse_settings_line(store, line);
+    slips.count_line();
+    if (is_skipped_line(line)) continue;
+    SettingsLineFacts facts;
+    parse_settings_line(store, line, facts);
+    slips.check(line, facts, store);
   }
   close_text_file(file);
+  slips.finish();
   return 1;
 }
 

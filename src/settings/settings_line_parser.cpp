@@ -108,6 +108,13 @@ void store_under_keys(SettingsStore& store, const std::vector<std::string>& keys
   }
 }
 
+// Which of the keys the run reads `key` is, as a SettingsLineFacts bit.
+unsigned read_key_bit(const std::string& key) {
+  if (key == kRequestKey) return kRequestKeyBit;
+  if (key == kModuleKey) return kModuleKeyBit;
+  return 0;
+}
+
 }  // namespace
 
 int peek_settings_char(std::string& ch, std::string_view text) {
@@ -201,21 +208,35 @@ int next_settings_token(std::string& token, std::string_view& text, int mode) {
 }
 
 int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line) const {
+  SettingsLineFacts facts;
+  return parse_settings_line(store, line, facts);
+}
+
+int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line,
+                                        SettingsLineFacts& facts) const {
   std::vector<std::string> keys;
   std::string token;
   std::string stop;
   for (;;) {
     // An empty key never stores anything; keeping it would make a line of
     // commas cost a string per byte.
-    if (next_settings_token(token, line, kKeyMode)) keys.push_back(token);
+    if (next_settings_token(token, line, kKeyMode)) {
+      facts.read_keys |= read_key_bit(token);
+      keys.push_back(token);
+    }
     take_settings_char(stop, line);
-    if (stop == ":" || line.empty()) break;
+    if (stop == ":") {
+      facts.separated = true;
+      break;
+    }
+    if (line.empty()) break;
   }
   int result = 0;
   bool ordinary_keys_set = false;
   while (!line.empty()) {
     result = 1;
     next_settings_token(token, line, kValueMode);
+    if (!token.empty()) ++facts.values;
     bool first_value = !ordinary_keys_set && !token.empty();
     store_under_keys(store, keys, token);
     if (first_value) {

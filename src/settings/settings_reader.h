@@ -6,12 +6,24 @@
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 
+// What parsing one line found, beyond what it stored: what the warnings
+// about slips in the file need to know.
+struct SettingsLineFacts {
+  bool separated = false;  // a ':' ended the keys
+  int values = 0;          // values that were not empty
+  unsigned read_keys = 0;  // which keys the run reads were among the line's keys
+};
+// The bits of SettingsLineFacts::read_keys.
+constexpr unsigned kRequestKeyBit = 1;  // "string"
+constexpr unsigned kModuleKeyBit = 2;   // "saori"
+
 // The settings-file operations. It holds no data; one is kept for the run.
 class SettingsReader {
  public:
   // Finds the settings file in `directory` and parses every line that is not
   // a comment or empty into `store`. Prints "don't open!!" and returns 0 when
-  // no settings file opens; returns 1 otherwise.
+  // no settings file opens; returns 1 otherwise. Lines that likely do not do
+  // what their writer meant are named on standard error (settings_slips.h).
   int read_settings(SettingsStore& store, const std::string& directory) const;
 
   // Sets `path` to "test.ini", else "velmar.ini", in `directory`: the first
@@ -19,8 +31,11 @@ class SettingsReader {
   int locate_settings_file(std::string& path, const std::string& directory) const;
 
   // Stores every value of the line under every key of the line. Returns 1
-  // when a key/value separator was followed by text, else 0.
+  // when a key/value separator was followed by text, else 0. `facts` says
+  // what else the line held.
   int parse_settings_line(SettingsStore& store, std::string_view line) const;
+  int parse_settings_line(SettingsStore& store, std::string_view line,
+                          SettingsLineFacts& facts) const;
 };
 
 // Reads one whole line of any length, its line feed kept. Returns false when

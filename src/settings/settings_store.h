@@ -14,6 +14,11 @@ struct SettingsStore {
   std::vector<std::string> dictionaries;  // values given under "dict" or "DICT"
 };
 
+// The two settings the run itself reads: the request text and the name of
+// the module to send it to.
+constexpr std::string_view kRequestKey = "string";
+constexpr std::string_view kModuleKey = "saori";
+
 // "dict" and "DICT", exactly, give dictionary entries rather than a setting.
 inline bool is_dictionary_key(std::string_view key) {
   return key == "dict" || key == "DICT";

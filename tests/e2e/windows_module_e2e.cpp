@@ -54,8 +54,11 @@ std::string module_x(const std::string& what) {
   return "modtest: module x ({D}x{X}) " + what + "\n";
 }
 
+// The reason on standard error, then why the request went unanswered.
 std::string not_loaded(const std::string& why) {
-  return module_x("did not load: " + why);
+  return module_x("did not load: " + why) +
+         "modtest: module \"x\" is listed, but its library did not load, so the request went to "
+         "no module and the reply shown is the request itself\n";
 }
 
 const std::string kNg = kReport + "NG\n{D}x{X}{F}\nname:x\npath:{D}x{X}\n" + exchange("hi", "hi");

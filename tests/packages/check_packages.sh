@@ -7,9 +7,15 @@
 # caller): a -win64.zip with MODTEST_WINE64, a -win32.zip with MODTEST_WINE32.
 # Where 32-bit programs cannot run, MODTEST_WINE32 is empty and only the
 # win32 package's files are checked.
+# For the Linux package it reports the newest glibc symbol version its
+# binaries import and fails when that is newer than the glibc the README
+# promises; with MODTEST_OLD_ROOT naming a root of that oldest system
+# (scripts/package_linux.sh makes one), the package also runs there.
 #
 #   check_packages.sh PACKAGE...
 set -u
+# The oldest glibc the Linux package runs on, as the README states it.
+glibc_floor=2.31
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 # Resolved, because the tool reports the real path of its own folder.
@@ -54,11 +60,45 @@ compare_run() {
   local package=$1 what=$2 expected=$3
   local status
   status=$(cat "$work/status")
-  [ "$status" = 0 ] || fail "$package: $what: exit code $status"
+  if [ "$status" != 0 ]; then
+    fail "$package: $what: exit code $status"
+    head -n 5 "$work/stderr"
+  fi
   if ! cmp -s "$expected" "$work/stdout"; then
     fail "$package: $what: output differs (- expected, + actual)"
     diff -u "$expected" "$work/stdout" | cat -A | head -40
   fi
+}
+
+# The newest GLIBC_x.y symbol version any of the files imports.
+newest_glibc() {
+  objdump -T "$@" | grep -o 'GLIBC_[0-9][0-9.]*' | sed 's/GLIBC_//' | sort -uV | tail -n 1
+}
+
+# Checks the binaries of an unpacked Linux package against the floor.
+check_glibc_floor() {
+  local package=$1 folder=$2 newest
+  newest=$(newest_glibc "$folder/modtest" "$folder"/*.so)
+  if [ -z "$newest" ]; then
+    fail "$package: no glibc symbol versions found in its binaries"
+  elif [ "$(printf '%s\n' "$newest" "$glibc_floor" | sort -V | tail -n 1)" != "$glibc_floor" ]; then
+    fail "$package: its binaries need glibc $newest, newer than the $glibc_floor the README states"
+  else
+    echo "$package: newest glibc symbol version imported: GLIBC_$newest (the floor is $glibc_floor)"
+  fi
+}
+
+# Runs the unpacked package inside MODTEST_OLD_ROOT, with /proc mounted there
+# for this run only (the tool finds its folder through it).
+run_in_old_root() {
+  local folder=$1 inside=/tmp/modtest-package-check
+  rm -rf "${MODTEST_OLD_ROOT:?}$inside"
+  cp -a "$folder" "$MODTEST_OLD_ROOT$inside"
+  unshare --mount sh -c 'mount -t proc proc "$1/proc" && cd "$1$2" &&
+    env -i PATH=/usr/bin:/bin /usr/sbin/chroot "$1" "$2/modtest"' sh "$MODTEST_OLD_ROOT" "$inside" \
+    >"$work/stdout" 2>"$work/stderr"
+  echo $? >"$work/status"
+  rm -rf "${MODTEST_OLD_ROOT:?}$inside"
 }
 
 check_package() {
@@ -89,6 +129,15 @@ check_package() {
       ;;
     *-win64.zip) runner=${MODTEST_WINE64:-wine} ;;
   esac
+
+  if [ "$suffix" = .so ]; then
+    check_glibc_floor "$name" "$folder"
+    if [ -n "${MODTEST_OLD_ROOT:-}" ]; then
+      run_in_old_root "$folder"
+      expected_sample /tmp/modtest-package-check/ .so >"$work/expected"
+      compare_run "$name" "sample run in $MODTEST_OLD_ROOT" "$work/expected"
+    fi
+  fi
 
   # How the tool spells its own folder: Wine shows the Unix root as Z:.
   local D=$folder/
