@@ -34,15 +34,3 @@ void leave_module_call() {
 void set_fault_epilogue(FaultEpilogue new_epilogue) {
   epilogue = new_epilogue;
 }
-
-void write_output_now(const char* bytes, std::size_t length) {
-  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  while (length > 0) {
-    DWORD written = 0;
-    if (!WriteFile(output, bytes, static_cast<DWORD>(length), &written, nullptr) || written == 0) {
-      return;
-    }
-    bytes += written;
-    length -= written;
-  }
-}
