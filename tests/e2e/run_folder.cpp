@@ -53,6 +53,10 @@ bool RunFolder::under_wine() {
   return !runner.empty();
 }
 
+bool RunFolder::wrapped() {
+  return !under_wine() && !wrapper.empty();
+}
+
 char RunFolder::separator() {
   return under_wine() ? '\\' : '/';
 }

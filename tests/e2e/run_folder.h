@@ -41,6 +41,8 @@ class RunFolder {
   static char separator();
   static std::string module_suffix();
   static bool under_wine();
+  // Whether a native tool runs under a wrapper such as a memory checker.
+  static bool wrapped();
 
  private:
   Result launch(const std::string& prefix, const std::string& arguments) const;
