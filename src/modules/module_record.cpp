@@ -41,8 +41,9 @@ std::size_t readable_reply_length(const ModuleRecord* record, ModuleBlock reply,
     return size;
   }
   // Only an exact block size tells a forgotten length from a reply as long
-  // as the request.
-  if (kModuleBlockSizeIsExact && length == request_length && size != length) {
+  // as the request. An empty reply still needs a block, which the system
+  // may make a byte long: 0 says nothing.
+  if (kModuleBlockSizeIsExact && length == request_length && length != 0 && size != length) {
     warn_about_module(record,
                       "left the reply length in request at the request's %zu bytes, but its "
                       "reply block holds %zu bytes: set *length to the reply's length",
