@@ -133,6 +133,12 @@ struct MemoryUse {
 };
 MemoryUse get_memory_use();
 
+// Asks the system to back the block at `start` with large pages where it
+// can: a big block written once then takes a few page faults rather than
+// one per 4 KiB, and on some machines each costs several microseconds.
+// Nothing changes where the system has no such pages or declines.
+void prefer_large_pages(void* start, std::size_t size);
+
 // Puts the file `from` in the place of `to`, which it replaces if it
 // exists. Returns 1, or 0 when the system refused.
 int replace_file(const char* from, const char* to);

@@ -1,10 +1,12 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -133,6 +135,20 @@ MemoryUse get_memory_use() {
     use.peak = static_cast<std::size_t>(usage.ru_maxrss) * 1024;  // KiB on Linux
   }
   return use;
+}
+
+void prefer_large_pages(void* start, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  // Only whole 2 MiB pages inside the block can be large.
+  constexpr std::uintptr_t kLargePage = 2 * 1024 * 1024;
+  std::uintptr_t first =
+      (reinterpret_cast<std::uintptr_t>(start) + kLargePage - 1) & ~(kLargePage - 1);
+  std::uintptr_t end = reinterpret_cast<std::uintptr_t>(start) + size;
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+  (void)start;
+  (void)size;
+#endif
 }
 
 int replace_file(const char* from, const char* to) {

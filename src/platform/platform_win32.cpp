@@ -98,6 +98,12 @@ MemoryUse get_memory_use() {
   return use;
 }
 
+void prefer_large_pages(void* start, std::size_t size) {
+  // Large pages there need a privilege a user rarely holds.
+  (void)start;
+  (void)size;
+}
+
 int replace_file(const char* from, const char* to) {
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 1 : 0;
 }
