@@ -25,7 +25,7 @@ constexpr std::size_t kRequestNameLimit = 60;
 struct Progress {
   enum Phase { kBinding, kCases, kUnloading };
   Phase phase = kBinding;
-  const std::vector<CheckCase>* cases = nullptr;
+  const CasesFile* file = nullptr;
   std::size_t current = 0;  // index of the case being sent
   unsigned long repetition = 0;
   std::size_t passed = 0;
@@ -47,14 +47,16 @@ struct Outcome {
   long long memory_growth = 0;  // bytes
 };
 
-void report_case_line(bool passed, std::size_t index, const CheckCase& check_case) {
+void report_case_line(bool passed, std::size_t index) {
+  const CheckCase& check_case = progress.file->cases[index];
   report_text(passed ? "ok " : "not ok ");
   report_number(index + 1);
-  const std::string& name = check_case.name.empty() ? check_case.request : check_case.name;
+  bool named = check_case.name.length != 0;
+  std::string_view name =
+      progress.file->view(check_case, named ? check_case.name : check_case.request);
   if (name.empty()) return;
   report_text(" - ");
-  report_description(name.data(), name.size(),
-                     check_case.name.empty() ? kRequestNameLimit : name.size());
+  report_description(name.data(), name.size(), named ? name.size() : kRequestNameLimit);
 }
 
 void report_field(const char* key, const char* bytes, std::size_t length) {
@@ -65,7 +67,7 @@ void report_field(const char* key, const char* bytes, std::size_t length) {
   report_text("\n");
 }
 
-void report_field(const char* key, const std::string& bytes) {
+void report_field(const char* key, std::string_view bytes) {
   report_field(key, bytes.data(), bytes.size());
 }
 
@@ -86,15 +88,16 @@ void report_failure_head(const CheckCase& check_case, const char* message,
     report_quoted(message, message_length);
     report_text("\n");
   }
+  const CasesFile& file = *progress.file;
   report_count("line", check_case.line);
-  report_field("module", check_case.module);
-  report_field("request", check_case.request);
-  if (check_case.has_reply) report_field("expected", check_case.reply);
+  report_field("module", file.modules[check_case.module]);
+  report_field("request", file.view(check_case, check_case.request));
+  if (check_case.has_reply) report_field("expected", file.view(check_case, check_case.reply));
 }
 
 void report_plan_and_summary(std::size_t not_run) {
   report_text("1..");
-  report_number(progress.cases->size());
+  report_number(progress.file->cases.size());
   report_text("\n# ");
   report_number(progress.passed);
   report_text(" passed, ");
@@ -121,9 +124,10 @@ int finish_cut_report(const char* fault, int exit_code) {
     report_flush();
     return kExitCasesFailed;
   }
-  const std::vector<CheckCase>& cases = *progress.cases;
+  const std::vector<CheckCase>& cases = progress.file->cases;
   const CheckCase& cut = cases[progress.current];
-  report_case_line(false, progress.current, cut);
+  const std::string& module = progress.file->modules[cut.module];
+  report_case_line(false, progress.current);
   report_text("\n");
   report_failure_head(cut, fault, fault_length);
   if (cut.repeat > 1) report_count("repetition", progress.repetition);
@@ -133,9 +137,9 @@ int finish_cut_report(const char* fault, int exit_code) {
                      : exit_code == kExitModuleEndedProcess ? " ended the process in case "
                                                             : " crashed in case ";
   for (std::size_t index = progress.current + 1; index < cases.size(); ++index) {
-    report_case_line(false, index, cases[index]);
+    report_case_line(false, index);
     report_text(" # SKIP not run: module ");
-    report_description(cut.module.data(), cut.module.size(), cut.module.size());
+    report_description(module.data(), module.size(), module.size());
     report_text(what);
     report_number(progress.current + 1);
     report_text("\n");
@@ -161,14 +165,16 @@ const char* unsendable_reason(const ModuleRegistry& registry, const ModuleRecord
 // stops at the first that fails.
 void send_repeats(ModuleRecord* record, const CheckCase& check_case, Outcome& outcome) {
   using Clock = std::chrono::steady_clock;
+  std::string_view request = progress.file->view(check_case, check_case.request);
+  std::string_view expected = progress.file->view(check_case, check_case.reply);
   for (unsigned long repetition = 1; repetition <= check_case.repeat; ++repetition) {
     progress.repetition = repetition;
     host_release(outcome.reply);
     outcome.reply = nullptr;
     Clock::time_point start;
     if (check_case.has_repeat) start = Clock::now();
-    int sent = exchange_with_module(record, check_case.request.data(), check_case.request.size(),
-                                    &outcome.reply, &outcome.reply_length);
+    int sent = exchange_with_module(record, request.data(), request.size(), &outcome.reply,
+                                    &outcome.reply_length);
     if (check_case.has_repeat) {
       double seconds = std::chrono::duration<double>(Clock::now() - start).count();
       outcome.total_seconds += seconds;
@@ -189,7 +195,6 @@ void send_repeats(ModuleRecord* record, const CheckCase& check_case, Outcome& ou
       return;
     }
     if (!check_case.has_reply) continue;
-    const std::string& expected = check_case.reply;
     std::size_t common = std::min(expected.size(), outcome.reply_length);
     std::size_t at = 0;
     if (std::memcmp(expected.data(), outcome.reply, common) != 0) {
@@ -222,8 +227,9 @@ void report_timing(const Outcome& outcome) {
   report_text(line);
 }
 
-void report_outcome(std::size_t index, const CheckCase& check_case, const Outcome& outcome) {
-  report_case_line(outcome.passed, index, check_case);
+void report_outcome(std::size_t index, const Outcome& outcome) {
+  const CheckCase& check_case = progress.file->cases[index];
+  report_case_line(outcome.passed, index);
   report_text("\n");
   if (!outcome.passed) {
     report_failure_head(check_case, outcome.message,
@@ -247,7 +253,7 @@ void keep_for_update(const CheckCase& check_case, const Outcome& outcome,
                      std::vector<ReplyEdit>& edits) {
   if (outcome.reply == nullptr) return;
   std::string_view actual(outcome.reply, outcome.reply_length);
-  if (check_case.has_reply && actual == check_case.reply) return;
+  if (check_case.has_reply && actual == progress.file->view(check_case, check_case.reply)) return;
   bool add = !check_case.has_reply;
   edits.push_back({add ? check_case.request_line : check_case.reply_line, add, std::string()});
   edits.back().value.assign(actual);
@@ -306,9 +312,9 @@ bool update_cases_file(const std::string& path, std::vector<ReplyEdit>& edits) {
 }  // namespace
 
 int run_check(const std::string& cases_path, bool update) {
-  std::vector<CheckCase> cases;
+  CasesFile file;
   std::vector<std::string> errors;
-  CasesFileResult read = read_cases_file(cases_path, cases, errors);
+  CasesFileResult read = read_cases_file(cases_path, file, errors);
   if (read == kCasesFileUnreadable) {
     std::fprintf(stderr, "modtest: cannot open the cases file %s\n%s", cases_path.c_str(),
                  kUsageLine);
@@ -324,7 +330,7 @@ int run_check(const std::string& cases_path, bool update) {
   // stay in order with the host's warnings there.
   reserve_standard_output();
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  progress.cases = &cases;
+  progress.file = &file;
   report_text("TAP version 13\n");
   set_fault_epilogue(finish_cut_report);
 
@@ -335,16 +341,15 @@ int run_check(const std::string& cases_path, bool update) {
   load_module_list(&registry, directory.c_str());
 
   progress.phase = Progress::kCases;
+  // Each module name of the file looked up once.
+  std::vector<ModuleRecord*> records;
+  for (const std::string& name : file.modules)
+    records.push_back(find_module(&registry, name.c_str()));
   std::vector<ReplyEdit> edits;
-  const std::string* last_module = nullptr;
-  ModuleRecord* record = nullptr;
-  for (std::size_t index = 0; index < cases.size(); ++index) {
-    const CheckCase& check_case = cases[index];
+  for (std::size_t index = 0; index < file.cases.size(); ++index) {
+    const CheckCase& check_case = file.cases[index];
     progress.current = index;
-    if (last_module == nullptr || *last_module != check_case.module) {
-      record = find_module(&registry, check_case.module.c_str());
-      last_module = &check_case.module;
-    }
+    ModuleRecord* record = records[check_case.module];
     Outcome outcome;
     outcome.message = unsendable_reason(registry, record);
     if (outcome.message == nullptr) send_case(record, check_case, outcome);
@@ -353,7 +358,7 @@ int run_check(const std::string& cases_path, bool update) {
     } else {
       progress.failed += 1;
     }
-    report_outcome(index, check_case, outcome);
+    report_outcome(index, outcome);
     if (update) keep_for_update(check_case, outcome, edits);
     host_release(outcome.reply);
   }

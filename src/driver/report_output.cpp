@@ -41,19 +41,37 @@ std::size_t utf8_length(const unsigned char* bytes, std::size_t length) {
   return line_break ? 0 : size;
 }
 
+// Which bytes stand for themselves: printable ASCII but the backslash, and
+// but the quote or the '#' when that is the byte escaped too. Built by the
+// compiler, so a fault handler finds it ready.
+struct PlainBytes {
+  bool quoted[256];
+  bool described[256];
+};
+
+constexpr PlainBytes make_plain_bytes() {
+  PlainBytes plain{};
+  for (int byte = 0x20; byte < 0x7F; ++byte) {
+    plain.quoted[byte] = byte != '\\' && byte != '"';
+    plain.described[byte] = byte != '\\' && byte != '#';
+  }
+  return plain;
+}
+
+constexpr PlainBytes kPlainBytes = make_plain_bytes();
+
 // Shows `bytes` readably, escaping `special` (a quote or '#') too; stops
 // before `limit` bytes would be passed. Returns how many bytes were shown.
 std::size_t report_readable(const char* text, std::size_t length, char special, std::size_t limit) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+  const bool* plain = special == '"' ? kPlainBytes.quoted : kPlainBytes.described;
+  std::size_t end = length < limit ? length : limit;
   std::size_t index = 0;
   while (index < length) {
     unsigned char byte = bytes[index];
     // Runs that need no escape go out whole.
     std::size_t run = index;
-    while (run < length && run < limit && bytes[run] >= 0x20 && bytes[run] < 0x7F &&
-           bytes[run] != '\\' && bytes[run] != static_cast<unsigned char>(special)) {
-      ++run;
-    }
+    while (run < end && plain[bytes[run]]) ++run;
     if (run > index) {
       report_bytes(text + index, run - index);
       index = run;

@@ -26,28 +26,35 @@ TEST(ParseRepeatCount, TakesWholeNumbersFromOneToTheLimit) {
 TEST(ReadCasesFile, ValuesAndCaseBoundaries) {
   TempFolder folder;
   folder.write("c.txt",
-               "module: m\nrequest: a, b: c\nreply: \"x \" \n \t\nname:  n, \"1\"\nrequest:\n");
-  std::vector<CheckCase> cases;
+               "module: m\nrequest: a, b: c\nreply: \"x \" \n \t\nname:  n, \"1\"\nrequest:\n\n"
+               "module: o\nrequest: p\n\nmodule: m\nrequest: q\n");
+  CasesFile file;
   std::vector<std::string> errors;
-  ASSERT_EQ(read_cases_file((folder.path() / "c.txt").string(), cases, errors), kCasesRead);
-  ASSERT_EQ(cases.size(), 2u);
-  EXPECT_EQ(cases[0].request, "a, b: c");
-  EXPECT_EQ(cases[0].reply, "x ");
-  EXPECT_EQ(cases[0].reply_line, 3u);
-  EXPECT_EQ(cases[1].line, 5u);
-  EXPECT_EQ(cases[1].module, "m");
-  EXPECT_EQ(cases[1].name, "n, 1");
-  EXPECT_EQ(cases[1].request, "");
-  EXPECT_FALSE(cases[1].has_reply);
+  ASSERT_EQ(read_cases_file((folder.path() / "c.txt").string(), file, errors), kCasesRead);
+  ASSERT_EQ(file.cases.size(), 4u);
+  const CheckCase& first = file.cases[0];
+  EXPECT_EQ(file.view(first, first.request), "a, b: c");
+  EXPECT_EQ(file.view(first, first.reply), "x ");
+  EXPECT_EQ(first.reply_line, 3u);
+  const CheckCase& second = file.cases[1];
+  EXPECT_EQ(second.line, 5u);
+  EXPECT_EQ(file.view(second, second.name), "n, 1");
+  EXPECT_EQ(file.view(second, second.request), "");
+  EXPECT_FALSE(second.has_reply);
+  // Each module name is kept once; a case without one takes the one before.
+  EXPECT_EQ(file.modules, (std::vector<std::string>{"m", "o"}));
+  EXPECT_EQ(second.module, 0u);
+  EXPECT_EQ(file.cases[2].module, 1u);
+  EXPECT_EQ(file.cases[3].module, 0u);
 }
 
 TEST(ReadCasesFile, NulOutsideQuotesIsAnError) {
   TempFolder folder;
   folder.write("c.txt", "module: m\nrequest: a\0b\nreply: \"a\0b\"\n"s);
-  std::vector<CheckCase> cases;
+  CasesFile file;
   std::vector<std::string> errors;
   std::string path = (folder.path() / "c.txt").string();
-  EXPECT_EQ(read_cases_file(path, cases, errors), kCasesFileBad);
+  EXPECT_EQ(read_cases_file(path, file, errors), kCasesFileBad);
   EXPECT_EQ(errors,
             std::vector<std::string>{path + ":2: a NUL byte outside quotes ends the value; put "
                                             "it inside quotes"});
