@@ -20,6 +20,9 @@ using namespace std::string_literals;
 
 namespace {
 
+// How the modules of a row end the run, if they do.
+enum ModuleEnd { kAnswers, kCrashes, kEndsOtherwise };
+
 struct CheckRun {
   const char* name;
   std::optional<std::string> cases;  // cases.txt
@@ -29,7 +32,7 @@ struct CheckRun {
   std::string out;
   std::string err;
   std::optional<std::string> cases_after = std::nullopt;  // cases.txt after the run
-  bool module_ends_run = false;  // a module crashes, hangs or ends the process
+  ModuleEnd module_end = kAnswers;
 };
 
 // Every row binds the same modules, so that what a run loads shows on
@@ -113,7 +116,13 @@ const CheckRun kRuns[] = {
      kBinding + "dll loading.\n[crash_request load {L}:{D}]\nname:crash\npath:{D}crash{X}\n"
                 "[crash_request request 4]\n[crash_request about to fail]\n"
                 "modtest: module crash ({D}crash{X}) crashed in request: {WHY}\n",
-     std::nullopt, true},
+     std::nullopt, kCrashes},
+    {"CrashWhileBindingBailsOut", "module: echo\nrequest: one\n\nmodule: loadcrash\nrequest: two\n",
+     kCheck, "", 1,
+     "TAP version 13\nBail out! module loadcrash ({D}loadcrash{X}) crashed in load: {WHY}\n",
+     kBinding + "dll loading.\n[crash_load load {L}:{D}]\n[crash_load about to fail]\n"
+                "modtest: module loadcrash ({D}loadcrash{X}) crashed in load: {WHY}\n",
+     std::nullopt, kCrashes},
     {"HangFailsItsCase",
      "module: echo\nrequest: one\nreply: one\n\nmodule: hang\nrequest: wait\n\n"
      "module: echo\nrequest: two\n",
@@ -125,7 +134,7 @@ const CheckRun kRuns[] = {
      "1..3\n# 1 passed, 1 failed, 1 not run\n",
      kBinding + bound("hang", "hang") + "[hang_request about to fail]\n" +
          "modtest: module hang ({D}hang{X}) has not returned from request after 1 s\n",
-     std::nullopt, true},
+     std::nullopt, kEndsOtherwise},
     {"ExitFailsItsCase", "module: exit\nrequest: bye\n\nrequest: never\n", kCheck, "", 1,
      "TAP version 13\nnot ok 1 - bye\n  ---\n"
      "  message: \"module exit ({D}exit{X}) ended the process in request with exit code 7\"\n"
@@ -134,7 +143,7 @@ const CheckRun kRuns[] = {
      "1..2\n# 0 passed, 1 failed, 1 not run\n",
      kBinding + bound("exit", "exit") + "[exit_request about to fail]\n" +
          "modtest: module exit ({D}exit{X}) ended the process in request with exit code 7\n",
-     std::nullopt, true},
+     std::nullopt, kEndsOtherwise},
     {"BadFileRunsNothing",
      "module: echo\nrequest: a\ncolour: red\n\nreply: b\n\nmodule: echo\nrequest: c\n"
      "repeat: 0\n\nrequest: d\nrepeat: -1\nrequest: e\nno colon here\n",
@@ -210,13 +219,12 @@ std::string replace_all(std::string text, const std::string& mark, const std::st
   return text;
 }
 
-// The system's words for the crash: what follows "in request: " on the
+// The system's words for the crash: what follows the entry's name on the
 // tool's line about it.
 std::string crash_words(const std::string& err) {
-  const std::string after = "crashed in request: ";
-  std::size_t at = err.rfind(after);
+  std::size_t at = err.rfind(" crashed in ");
   if (at == std::string::npos) return "(no crash reported)";
-  at += after.size();
+  at = err.find(": ", at) + 2;
   return err.substr(at, err.find('\n', at) - at);
 }
 
@@ -227,14 +235,20 @@ TEST_P(CheckModeTest, ReportsExactlyAndExits) {
   // Memcheck reports the crash's invalid write itself, and the blocks of a
   // call that never returned as lost. The Windows build does not yet turn a
   // module's fault into a report.
-  if (run.module_ends_run && (RunFolder::wrapped() || RunFolder::under_wine())) {
+  if (run.module_end != kAnswers && (RunFolder::wrapped() || RunFolder::under_wine())) {
     GTEST_SKIP() << "a module that ends the run is checked natively";
   }
+#ifdef __SANITIZE_ADDRESS__
+  // The probes are built with the sanitizers too, which catch the fault first.
+  if (run.module_end == kCrashes) GTEST_SKIP() << "the sanitizers report the crash";
+#endif
   RunFolder folder;
   std::string list = kModuleList;
   for (const char* probe : {"echo", "world", "counter"}) folder.add_probe(probe, probe);
-  const std::vector<std::pair<std::string, std::string>> faulty = {
-      {"crash_request", "crash"}, {"hang_request", "hang"}, {"exit_request", "exit"}};
+  const std::vector<std::pair<std::string, std::string>> faulty = {{"crash_request", "crash"},
+                                                                   {"crash_load", "loadcrash"},
+                                                                   {"hang_request", "hang"},
+                                                                   {"exit_request", "exit"}};
   for (const auto& [probe, name] : faulty) {
     if (run.cases && run.cases->find("module: " + name) != std::string::npos) {
       folder.add_probe(probe, name);
