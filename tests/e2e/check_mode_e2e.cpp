@@ -102,6 +102,10 @@ const CheckRun kRuns[] = {
      "  module: \"nobody\"\n  request: \"x\"\n  ...\nok 2 - still runs\n"
      "1..2\n# 1 passed, 1 failed\n",
      kBinding},
+    {"ModuleOutputGoesToStandardError", "module: talk\nrequest: hi\nreply: hi\n", kCheck, "", 0,
+     "TAP version 13\nok 1 - hi\n1..1\n# 1 passed, 0 failed\n",
+     kBinding + "dll loading.\n[trace_a load {L}:{D}]\nname:talk\npath:{D}talk{X}\n" +
+         "[trace_a request 2]\n[trace_a unload]\n"},
     {"CrashFailsItsCaseAndTheRestAreNotRun",
      "module: echo\nrequest: one\nreply: one\n\n"
      "module: crash\nrequest: boom\nreply: boom\nrepeat: 2\n\n"
@@ -245,11 +249,13 @@ TEST_P(CheckModeTest, ReportsExactlyAndExits) {
   RunFolder folder;
   std::string list = kModuleList;
   for (const char* probe : {"echo", "world", "counter"}) folder.add_probe(probe, probe);
-  const std::vector<std::pair<std::string, std::string>> faulty = {{"crash_request", "crash"},
-                                                                   {"crash_load", "loadcrash"},
-                                                                   {"hang_request", "hang"},
-                                                                   {"exit_request", "exit"}};
-  for (const auto& [probe, name] : faulty) {
+  // Modules only some rows list, each where its cases name it.
+  const std::vector<std::pair<std::string, std::string>> on_demand = {{"trace_a", "talk"},
+                                                                      {"crash_request", "crash"},
+                                                                      {"crash_load", "loadcrash"},
+                                                                      {"hang_request", "hang"},
+                                                                      {"exit_request", "exit"}};
+  for (const auto& [probe, name] : on_demand) {
     if (run.cases && run.cases->find("module: " + name) != std::string::npos) {
       folder.add_probe(probe, name);
       list += name + ":" + name + "{X}\n";
