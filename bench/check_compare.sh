@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The check mode timed as a whole process: `modtest --check` on files of
-# 10,000 and 100,000 cases for the echo sample, against bench/check_floor.c,
-# a C program that reads the same file with fgets, makes the same calls,
-# compares with memcmp and prints the same TAP lines. Prints per program and
-# size the median wall time, the time per case and peak memory; then the
-# ratio to the floor and how the time per case grows with the file.
+# 10,000, 100,000 and 1,000,000 cases for the echo sample, against
+# bench/check_floor.c, a C program that reads the same file with fgets,
+# makes the same calls, compares with memcmp and prints the same TAP lines.
+# Prints per program and size the median wall time, the time per case and
+# peak memory; then the ratio to the floor and how the time per case grows
+# with each tenfold file.
 #
 #   bench/check_compare.sh BUILD_DIR DATA_DIR [ROUNDS]
 #
@@ -21,7 +22,8 @@ folder=$data/check
 mkdir -p "$folder"
 cp "$build/src/modtest" "$build/bench/modtest_check_floor" "$build/examples/echo.so" "$folder/"
 printf 'echo : echo.so\n' >"$folder/saori.ini"
-for count in 10000 100000; do
+sizes=(10000 100000 1000000)
+for count in "${sizes[@]}"; do
   awk -v n="$count" 'BEGIN {
     print "module: echo"
     for (i = 1; i <= n; ++i) printf "request: request number %d\nreply: request number %d\n\n", i, i
@@ -35,7 +37,7 @@ done
 
 printf '%-8s %-8s %12s %12s %10s\n' cases program median_ms us_per_case peak_KiB
 declare -A per_case
-for count in 10000 100000; do
+for count in "${sizes[@]}"; do
   file=$folder/cases-$count.txt
   {
     read -r tool_median tool_least tool_peak
@@ -48,6 +50,9 @@ for count in 10000 100000; do
   }'
   per_case[$count]=$(awk -v t="$tool_median" -v c="$count" 'BEGIN { print t / c }')
 done
-awk -v small="${per_case[10000]}" -v large="${per_case[100000]}" 'BEGIN {
-  printf "time per case, 100,000 cases / 10,000 cases: %.2f   (target: <= 1.3)\n", large / small
-}'
+for step in "10000 100000" "100000 1000000"; do
+  read -r small large <<<"$step"
+  awk -v s="$small" -v l="$large" -v a="${per_case[$small]}" -v b="${per_case[$large]}" 'BEGIN {
+    printf "time per case, %d cases / %d cases: %.2f   (target: <= 1.3)\n", l, s, b / a
+  }'
+done
