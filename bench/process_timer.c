@@ -4,7 +4,7 @@
  *   process_timer ROUNDS -- COMMAND ARGS... [-- COMMAND ARGS...]...
  *
  * Every command runs ROUNDS times (after two warm-up turns), its standard
- * output sent to /dev/null. One line per command: the median and the least
+ * output and standard error sent to /dev/null. One line per command: the median and the least
  * wall time in seconds, and the largest peak resident memory in KiB. */
 #define _GNU_SOURCE
 #include <fcntl.h>
@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
 
   double* seconds = calloc((size_t)rounds * count, sizeof *seconds);
   long peak_kib[kMaxCommands] = {0};

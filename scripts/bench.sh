@@ -5,7 +5,8 @@
 #   scripts/bench.sh [BENCHMARK_ARGS...]   e.g. --benchmark_filter=Split
 #
 # Results stay in build/bench: results.json (Google Benchmark), compare.txt
-# (whole-process timings); test files are kept in build/bench/data.
+# and check_compare.txt (whole-process timings); test files are kept in
+# build/bench/data.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +33,9 @@ echo "== Benchmarks (medians of 3 repetitions)"
 echo
 echo "== Whole process"
 bench/compare.sh "$out" "$data" | tee "$out/compare.txt"
+echo
+echo "== Check mode, whole process"
+bench/check_compare.sh "$out" "$data" | tee "$out/check_compare.txt"
 echo
 echo "== Summary"
 python3 bench/summarize.py "$out/results.json" "$out/compare.txt"

@@ -1,13 +1,32 @@
+#include <cstdio>
 #include <cstdlib>
 
+#include "driver/check_run.h"
+#include "driver/options.h"
 #include "driver/test_run.h"
 #include "driver/timeout_setting.h"
 #include "platform/platform.h"
 
-// Arguments are not read: a run is configured only by the files beside it.
-int main() {
+// Without options a run is configured only by the files beside it.
+int main(int argc, char** argv) {
   prepare_standard_output();
+  Options options = parse_options(argc, argv);
+  switch (options.action) {
+    case Options::kHelp:
+      std::fputs(kHelpText, stdout);
+      return kExitSuccess;
+    case Options::kVersion:
+      std::fputs(kVersionLine, stdout);
+      return kExitSuccess;
+    case Options::kUsageError:
+      std::fprintf(stderr, "modtest: %s\n%s", options.error.c_str(), kUsageLine);
+      return kExitUsage;
+    case Options::kSingleRun:
+    case Options::kCheck:
+      break;
+  }
   const char* timeout = std::getenv("MODTEST_TIMEOUT");
   install_fault_reporting(parse_timeout_setting(timeout), timeout != nullptr ? timeout : "");
+  if (options.action == Options::kCheck) return run_check(options.cases_path, options.update);
   return run_test();
 }

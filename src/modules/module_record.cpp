@@ -136,15 +136,15 @@ int bind_module(ModuleRecord* record, const char* path) {
   return accepted == 1 ? 1 : 0;
 }
 
-int call_request(ModuleRecord* record, char** buffer) {
+int exchange_with_module(ModuleRecord* record, const char* request, std::size_t request_length,
+                         char** reply_copy, std::size_t* reply_copy_length) {
   if (record->request_entry == nullptr) {
     // A library that did not load at all has said so already.
     if (record->library != nullptr) std::printf("request is not export!\n");
-    return 1;
+    return 0;
   }
-  std::size_t request_length = std::strlen(*buffer);
-  ModuleBlock block = make_module_block(*buffer, request_length);
-  if (block == nullptr) return 1;
+  ModuleBlock block = make_module_block(request, request_length);
+  if (block == nullptr) return 0;
   long length = static_cast<long>(request_length);
   int removed = 0;
   enter_module_call(record->name, record->path, "request");
@@ -162,17 +162,32 @@ int call_request(ModuleRecord* record, char** buffer) {
   }
   char* copy = static_cast<char*>(host_allocate(reply_length + 1));
   if (copy == nullptr) {
-    // The request buffer becomes the empty reply: the caller always gets a
-    // live buffer it may print and release.
     std::printf("malloc error!\n");
-    (*buffer)[0] = '\0';
+    reply_length = 0;
   } else {
     if (reply_length != 0) std::memcpy(copy, bytes, reply_length);
     copy[reply_length] = '\0';
-    host_release(*buffer);
-    *buffer = copy;
   }
   if (reply != nullptr) free_module_block(reply);
+  *reply_copy = copy;
+  *reply_copy_length = reply_length;
+  return 1;
+}
+
+int call_request(ModuleRecord* record, char** buffer) {
+  char* reply = nullptr;
+  std::size_t reply_length = 0;
+  if (!exchange_with_module(record, *buffer, std::strlen(*buffer), &reply, &reply_length)) {
+    return 1;
+  }
+  if (reply == nullptr) {
+    // The request buffer becomes the empty reply: the caller always gets a
+    // live buffer it may print and release.
+    (*buffer)[0] = '\0';
+  } else {
+    host_release(*buffer);
+    *buffer = reply;
+  }
   return 1;
 }
 

@@ -28,6 +28,15 @@ int bind_module(ModuleRecord* record, const char* path);
 // releases with host_release. Returns 1.
 int call_request(ModuleRecord* record, char** buffer);
 
+// Sends `request_length` bytes at `request` to the module. Returns 1 when the
+// module was called, with its reply in `*reply` (a host buffer of
+// `*reply_length` bytes and a NUL, the caller's to release; null when no
+// memory was left for it, after "malloc error!"). Returns 0, having printed
+// why where the host has a message for it, when the module has no request
+// entry or no block could be made.
+int exchange_with_module(ModuleRecord* record, const char* request, std::size_t request_length,
+                         char** reply, std::size_t* reply_length);
+
 // Calls a bound module's `unload` and releases its library. Returns 1 when
 // the record was not bound or the library was released, 0 when releasing
 // failed.

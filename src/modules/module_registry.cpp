@@ -135,15 +135,20 @@ int load_module_list(ModuleRegistry* registry, const char* directory) {
   return 1;
 }
 
-int send_request(ModuleRegistry* registry, const char* name, char** buffer) {
+ModuleRecord* find_module(const ModuleRegistry* registry, const char* name) {
   for (ModuleRecord* record = registry->head; record != nullptr && record->next != nullptr;
        record = record->next) {
-    if (std::strcmp(name, record->name) != 0) continue;
-    if (record->library == nullptr) warn_about_unanswered_request(registry->head, record, name);
-    return call_request(record, buffer);
+    if (std::strcmp(name, record->name) == 0) return record;
   }
-  warn_about_unanswered_request(registry->head, nullptr, name);
-  return 0;
+  return nullptr;
+}
+
+int send_request(ModuleRegistry* registry, const char* name, char** buffer) {
+  ModuleRecord* record = find_module(registry, name);
+  if (record == nullptr || record->library == nullptr) {
+    warn_about_unanswered_request(registry->head, record, name);
+  }
+  return record != nullptr ? call_request(record, buffer) : 0;
 }
 
 int release_chain(ModuleRecord* record) {

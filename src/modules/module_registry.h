@@ -32,6 +32,9 @@ int add_module_from_line(ModuleRegistry* registry, const char* line, ModuleRecor
 // standard error.
 int send_request(ModuleRegistry* registry, const char* name, char** buffer);
 
+// The first record named `name`, bound or not; null when none is.
+ModuleRecord* find_module(const ModuleRegistry* registry, const char* name);
+
 // Unloads every bound module, from the last listed to the first, and
 // releases the whole chain. Returns 1.
 int unload_all_modules(ModuleRegistry* registry);

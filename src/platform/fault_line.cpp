@@ -1,11 +1,17 @@
 #include "platform/fault_line.h"
 
+#include <cstring>
+
 namespace {
 
 // Copies as much of `text` as fits before `end` and returns where it stopped.
+// Whole runs at a time: every module call copies its module's name and path.
 char* copy_into(char* to, const char* end, const char* text) {
-  while (*text != '\0' && to < end) *to++ = *text++;
-  return to;
+  std::size_t length = std::strlen(text);
+  std::size_t room = static_cast<std::size_t>(end - to);
+  if (length > room) length = room;
+  std::memcpy(to, text, length);
+  return to + length;
 }
 
 }  // namespace

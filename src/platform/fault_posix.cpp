@@ -233,7 +233,3 @@ void leave_module_call() {
 void set_fault_epilogue(FaultEpilogue new_epilogue) {
   epilogue = new_epilogue;
 }
-
-void write_output_now(const char* bytes, std::size_t length) {
-  write_all(1, bytes, length);
-}

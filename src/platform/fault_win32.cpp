@@ -311,7 +311,3 @@ void end_library_initialisation_watch(bool failed) {
 void set_fault_epilogue(FaultEpilogue new_epilogue) {
   epilogue = new_epilogue;
 }
-
-void write_output_now(const char* bytes, std::size_t length) {
-  write_all(GetStdHandle(STD_OUTPUT_HANDLE), bytes, length);
-}

@@ -124,3 +124,27 @@ using FaultEpilogue = int (*)(const char* fault, int exit_code);
 void set_fault_epilogue(FaultEpilogue epilogue);
 // Writes straight to standard output, past every buffer; safe in a handler.
 void write_output_now(const char* bytes, std::size_t length);
+
+// Keeps standard output for write_output_now alone: from here on whatever
+// else is written there, by modtest's own lines or by a module, goes to
+// standard error. Returns 1, or 0 when the system refused and nothing
+// changed.
+int reserve_standard_output();
+
+// The process's resident memory in bytes, now and at its peak so far; 0
+// for what the system cannot tell.
+struct MemoryUse {
+  std::size_t resident;
+  std::size_t peak;
+};
+MemoryUse get_memory_use();
+
+// Asks the system to back the block at `start` with large pages where it
+// can: a big block written once then takes a few page faults rather than
+// one per 4 KiB, and on some machines each costs several microseconds.
+// Nothing changes where the system has no such pages or declines.
+void prefer_large_pages(void* start, std::size_t size);
+
+// Puts the file `from` in the place of `to`, which it replaces if it
+// exists. Returns 1, or 0 when the system refused.
+int replace_file(const char* from, const char* to);

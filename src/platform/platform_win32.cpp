@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// psapi.h needs the types of windows.h first.
+#include <psapi.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -377,4 +379,24 @@ int call_unload_entry(ModuleUnloadEntry entry, int* removed) {
 
 std::FILE* open_binary_file(const char* path) {
   return std::fopen(path, "rb");
+}
+
+MemoryUse get_memory_use() {
+  MemoryUse use{0, 0};
+  PROCESS_MEMORY_COUNTERS counters;
+  if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+    use.resident = counters.WorkingSetSize;
+    use.peak = counters.PeakWorkingSetSize;
+  }
+  return use;
+}
+
+void prefer_large_pages(void* start, std::size_t size) {
+  // Large pages there need a privilege a user rarely holds.
+  (void)start;
+  (void)size;
+}
+
+int replace_file(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 1 : 0;
 }

@@ -115,6 +115,29 @@ unsigned read_key_bit(const std::string& key) {
   return 0;
 }
 
+// Reads one token untrimmed, blanks skipped before it. Returns the length
+// the token had after its last quoted segment or escape: what was written
+// on purpose ends there at the earliest.
+std::size_t read_token(std::string& token, std::string_view& text, int mode) {
+  skip_settings_blanks(text);
+  token.clear();
+  std::size_t written = 0;
+  while (!text.empty()) {
+    append_run(token, text, false, mode);
+    if (is_one_byte(text, kQuote)) {
+      text.remove_prefix(1);
+      read_settings_quoted(token, text);
+    } else if (is_one_byte(text, kBackslash)) {
+      text.remove_prefix(1);
+      read_unquoted_escape(token, text);
+    } else {
+      break;  // empty, or a character that ends the token
+    }
+    written = token.size();
+  }
+  return written;
+}
+
 }  // namespace
 
 int peek_settings_char(std::string& ch, std::string_view text) {
@@ -189,21 +212,15 @@ int read_settings_quoted(std::string& token, std::string_view& text) {
 }
 
 int next_settings_token(std::string& token, std::string_view& text, int mode) {
-  skip_settings_blanks(text);
-  token.clear();
-  while (!text.empty()) {
-    append_run(token, text, false, mode);
-    if (is_one_byte(text, kQuote)) {
-      text.remove_prefix(1);
-      read_settings_quoted(token, text);
-    } else if (is_one_byte(text, kBackslash)) {
-      text.remove_prefix(1);
-      read_unquoted_escape(token, text);
-    } else {
-      break;  // empty, or a character that ends the token
-    }
-  }
+  read_token(token, text, mode);
   trim_settings_token(token);
+  return token.empty() ? 0 : 1;
+}
+
+int next_settings_value_exact(std::string& token, std::string_view& text, int mode) {
+  std::size_t written = read_token(token, text, mode);
+  std::size_t end = token.find_last_not_of(std::string_view(" \t", 2));
+  token.erase(std::max(written, end == std::string::npos ? 0 : end + 1));
   return token.empty() ? 0 : 1;
 }
 

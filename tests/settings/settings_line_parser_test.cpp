@@ -132,6 +132,28 @@ TEST(SettingsLineParser, TokenLeavesItsStopCharacterInTheText) {
   }
 }
 
+// The exact value trims only blanks typed outside quotes; the same text as
+// a plain token loses everything blank at its end.
+TEST(SettingsLineParser, ExactValueKeepsWhatQuotesAndEscapesGave) {
+  struct {
+    std::string text;
+    std::string exact, token;
+  } const rows[] = {{" \"a \"  ", "a ", "a"},      {"a\\n", "a\n", "a"},
+                    {"\"a\\\\n\"\t", "a\n", "a"},  {"a \t", "a", "a"},
+                    {"\"\t\" x ", "\t x", "\t x"}, {" \t ", "", ""}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.text));
+    std::string token;
+    std::string_view text = row.text;
+    EXPECT_EQ(next_settings_value_exact(token, text, kLineMode), row.exact.empty() ? 0 : 1);
+    EXPECT_EQ(token, row.exact);
+    EXPECT_TRUE(text.empty());
+    text = row.text;
+    next_settings_token(token, text, kLineMode);
+    EXPECT_EQ(token, row.token);
+  }
+}
+
 TEST(SettingsLineParser, TokenCharDelimitersPerMode) {
   const std::string values = "\0\n\r,"s;
   const struct {

@@ -134,6 +134,19 @@ __attribute__((constructor)) static void on_library_load(void) {
 #define MISBEHAVE(entry) ((void)0)
 #endif
 
+#ifdef PROBE_COUNT
+/* Keeps state between requests: each reply is how many requests it has
+ * had, this one included, in decimal. */
+static long requests_seen;
+
+static modtest_block count_reply(long* length) {
+  char text[24];
+  int written = sprintf(text, "%ld", ++requests_seen);
+  *length = written;
+  return modtest_block_from(text, (size_t)written);
+}
+#endif
+
 #ifndef PROBE_NO_LOAD
 MODTEST_API int PROBE_CALL load(modtest_block directory, long length) {
   (void)length;
@@ -167,6 +180,8 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
 #if !defined(PROBE_LEAVE_LENGTH)
   *length = (long)(sizeof bytes - 1);
 #endif
+#elif defined(PROBE_COUNT)
+  reply = count_reply(length);
 #elif defined(PROBE_REPLY_IN_PLACE)
   /* The request block itself goes back as the reply. */
   reply = block;

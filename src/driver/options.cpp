@@ -1,0 +1,79 @@
+#include "driver/options.h"
+
+#include <cstring>
+
+const char kUsageLine[] = "usage: modtest [--check CASES [--update]] [--help] [--version]\n";
+
+const char kHelpText[] =
+    "usage: modtest [--check CASES [--update]] [--help] [--version]\n"
+    "\n"
+    "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
+    "the listed modules, sends the request of test.ini and prints it with the\n"
+    "reply. Arguments that do not start with -- are ignored.\n"
+    "\n"
+    "  --check CASES  send every case of the file CASES to the modules of\n"
+    "                 saori.ini, bound once, and report in TAP on standard output;\n"
+    "                 exit 0 when every case passed, 1 when any failed, 2 when\n"
+    "                 the command line or the file is wrong\n"
+    "  --update       with --check: write the actual replies into the file's\n"
+    "                 reply: lines\n"
+    "  --help         print this text\n"
+    "  --version      print the version\n";
+
+const char kVersionLine[] = "modtest " MODTEST_VERSION "\n";
+
+namespace {
+
+bool starts_with_dashes(const char* argument) {
+  return std::strncmp(argument, "--", 2) == 0;
+}
+
+Options usage_error(std::string error) {
+  Options options;
+  options.action = Options::kUsageError;
+  options.error = std::move(error);
+  return options;
+}
+
+}  // namespace
+
+Options parse_options(int argc, const char* const* argv) {
+  bool check = false;
+  bool update = false;
+  bool help = false;
+  bool version = false;
+  std::string cases_path;
+  for (int index = 1; index < argc; ++index) {
+    const char* argument = argv[index];
+    if (!starts_with_dashes(argument)) continue;
+    if (std::strcmp(argument, "--check") == 0) {
+      if (check) return usage_error("--check is given twice");
+      if (index + 1 >= argc || starts_with_dashes(argv[index + 1])) {
+        return usage_error("--check needs the cases file after it");
+      }
+      check = true;
+      cases_path = argv[++index];
+    } else if (std::strcmp(argument, "--update") == 0) {
+      update = true;
+    } else if (std::strcmp(argument, "--help") == 0) {
+      help = true;
+    } else if (std::strcmp(argument, "--version") == 0) {
+      version = true;
+    } else {
+      return usage_error(std::string("unknown option ") + argument);
+    }
+  }
+  Options options;
+  if (help) {
+    options.action = Options::kHelp;
+  } else if (version) {
+    options.action = Options::kVersion;
+  } else if (update && !check) {
+    return usage_error("--update works only with --check");
+  } else if (check) {
+    options.action = Options::kCheck;
+    options.cases_path = std::move(cases_path);
+    options.update = update;
+  }
+  return options;
+}

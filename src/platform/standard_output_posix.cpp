@@ -1,0 +1,38 @@
+// Standard output as the report sees it on POSIX systems: a descriptor
+// that may be kept apart from the one stdio and modules write to.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace {
+
+int output_descriptor = STDOUT_FILENO;
+
+}  // namespace
+
+void write_output_now(const char* bytes, std::size_t length) {
+  while (length > 0) {
+    ssize_t written = write(output_descriptor, bytes, length);
+    if (written <= 0) return;
+    bytes += written;
+    length -= static_cast<std::size_t>(written);
+  }
+}
+
+int reserve_standard_output() {
+  std::fflush(stdout);
+  // Above the three standard descriptors, and not handed to any program a
+  // module might start.
+  int kept = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (kept < 0) return 0;
+  if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    close(kept);
+    return 0;
+  }
+  output_descriptor = kept;
+  return 1;
+}

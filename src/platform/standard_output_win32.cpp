@@ -1,0 +1,47 @@
+// Standard output as the report sees it on Windows: a handle that may be
+// kept apart from the one the C runtimes and modules write to.
+
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace {
+
+// Null: whatever standard output is at the time of the write.
+HANDLE output_handle = nullptr;
+
+}  // namespace
+
+void write_output_now(const char* bytes, std::size_t length) {
+  HANDLE output = output_handle != nullptr ? output_handle : GetStdHandle(STD_OUTPUT_HANDLE);
+  while (length > 0) {
+    DWORD chunk = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length);
+    DWORD written = 0;
+    if (!WriteFile(output, bytes, chunk, &written, nullptr) || written == 0) return;
+    bytes += written;
+    length -= written;
+  }
+}
+
+int reserve_standard_output() {
+  std::fflush(stdout);
+  HANDLE process = GetCurrentProcess();
+  HANDLE kept = nullptr;
+  if (!DuplicateHandle(process, GetStdHandle(STD_OUTPUT_HANDLE), process, &kept, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    return 0;
+  }
+  // The C runtime's descriptor 1 serves printf here and in every module that
+  // shares the runtime; the process's standard handle serves the rest,
+  // including runtimes a module brings along, which read it as they start.
+  if (_dup2(_fileno(stderr), _fileno(stdout)) != 0) {
+    CloseHandle(kept);
+    return 0;
+  }
+  SetStdHandle(STD_OUTPUT_HANDLE, GetStdHandle(STD_ERROR_HANDLE));
+  output_handle = kept;
+  return 1;
+}

@@ -1,0 +1,43 @@
+#include "driver/options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct OptionsCase {
+  std::vector<const char*> arguments;  // after the program's name
+  Options::Action action;
+  const char* detail;  // the cases path, or the error
+  bool update;
+};
+
+const OptionsCase kOptionsCases[] = {
+    {{}, Options::kSingleRun, "", false},
+    {{"dropped.txt", "-x"}, Options::kSingleRun, "", false},
+    {{"--check", "c.txt"}, Options::kCheck, "c.txt", false},
+    {{"--update", "x", "--check", "-"}, Options::kCheck, "-", true},
+    {{"--check", "c.txt", "--version", "--help"}, Options::kHelp, "", false},
+    {{"--version", "--update"}, Options::kVersion, "", false},
+    {{"--check"}, Options::kUsageError, "--check needs the cases file after it", false},
+    {{"--check", "--update"}, Options::kUsageError, "--check needs the cases file after it", false},
+    {{"--check", "a", "--check", "b"}, Options::kUsageError, "--check is given twice", false},
+    {{"--update"}, Options::kUsageError, "--update works only with --check", false},
+    {{"--help", "--", "--help"}, Options::kUsageError, "unknown option --", false},
+    {{"--check=c.txt"}, Options::kUsageError, "unknown option --check=c.txt", false},
+};
+
+TEST(ParseOptions, ActionsAndErrors) {
+  for (const OptionsCase& row : kOptionsCases) {
+    std::vector<const char*> argv = {"modtest"};
+    argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+    Options options = parse_options(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(options.action, row.action) << row.detail;
+    EXPECT_EQ(options.action == Options::kUsageError ? options.error : options.cases_path,
+              row.detail);
+    EXPECT_EQ(options.update, row.update) << row.detail;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,290 @@
+// The check mode run whole: a cases file, the modules of saori.ini and the
+// options, with the exact report on standard output, the exact lines on
+// standard error and the exit code. Placeholders as in the other suites;
+// {V} is the version and {WHY} the system's words for a crash, taken from
+// the tool's own line on standard error. Times and memory figures, which
+// no two runs share, are compared as {T}.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "expected_output.h"
+#include "run_folder.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+// How the modules of a row end the run, if they do.
+enum ModuleEnd { kAnswers, kCrashes, kEndsOtherwise };
+
+struct CheckRun {
+  const char* name;
+  std::optional<std::string> cases;  // cases.txt
+  std::string arguments;
+  std::string environment;
+  int exit_code;
+  std::string out;
+  std::string err;
+  std::optional<std::string> cases_after = std::nullopt;  // cases.txt after the run
+  ModuleEnd module_end = kAnswers;
+};
+
+// Every row binds the same modules, so that what a run loads shows on
+// standard error.
+const std::string kModuleList = "echo:echo{X}\nworld:world{X}\ncount:counter{X}\n";
+const std::string kBinding =
+    bound("echo", "echo") + bound("world", "world") + bound("count", "counter");
+const std::string kCheck = "--check cases.txt";
+const std::string kUsage = "usage: modtest [--check CASES [--update]] [--help] [--version]\n";
+
+const CheckRun kRuns[] = {
+    {"PassingCases",
+     "# every kind of line a case may have\n"
+     "module: echo\nname: plain\nrequest: hello\nreply: hello\n\n"
+     "request: one,two: three\\n\r\nreply: \"one,two: three\\\\n\"\r\n \t\n"
+     "request:\nreply:\n\n"
+     "name: a # b\n# a comment inside a case\nrequest: \" x \"\nreply:  \" x \"  \n",
+     kCheck, "", 0,
+     "TAP version 13\nok 1 - plain\nok 2 - one,two: three\\n\nok 3\nok 4 - a \\# b\n"
+     "1..4\n# 4 passed, 0 failed\n",
+     kBinding},
+    {"FailingCasesShowEveryByte",
+     "module: world\nrequest: in the middle\nreply: wxrld\n\n"
+     "request: extra bytes\nreply: worl\n\n"
+     "request: at the end\nreply: worlds\n\n"
+     "module: echo\nrequest: \"a\tb\\\\r\\\\n\0z\x7f\xc3\xa9\x82\xa0\\\"\\\\\\\nreply: a\tb\n"s,
+     kCheck, "", 1,
+     "TAP version 13\n"
+     "not ok 1 - in the middle\n  ---\n  line: 1\n  module: \"world\"\n"
+     "  request: \"in the middle\"\n  expected: \"wxrld\"\n  actual: \"world\"\n"
+     "  first_difference: 1\n  ...\n"
+     "not ok 2 - extra bytes\n  ---\n  line: 5\n  module: \"world\"\n"
+     "  request: \"extra bytes\"\n  expected: \"worl\"\n  actual: \"world\"\n"
+     "  first_difference: 4\n  ...\n"
+     "not ok 3 - at the end\n  ---\n  line: 8\n  module: \"world\"\n"
+     "  request: \"at the end\"\n  expected: \"worlds\"\n  actual: \"world\"\n"
+     "  first_difference: 5\n  ...\n"
+     "not ok 4 - a\\tb\\r\\n\\0z\\x7f\xc3\xa9\\x82\\xa0\"\\\\\n  ---\n  line: 11\n"
+     "  module: \"echo\"\n  request: \"a\\tb\\r\\n\\0z\\x7f\xc3\xa9\\x82\\xa0\\\"\\\\\"\n"
+     "  expected: \"a\\tb\"\n  actual: \"a\\tb\\r\\n\\0z\\x7f\xc3\xa9\\x82\\xa0\\\"\\\\\"\n"
+     "  first_difference: 3\n  ...\n"
+     "1..4\n# 0 passed, 4 failed\n",
+     kBinding},
+    {"StateCarriesOverAndRepeatsAreTimed",
+     "module: count\nrequest: a\nreply: 1\n\nrequest: b\nreply: 2\n\n"
+     "name: stops at the first wrong reply\nrequest: c\nreply: 3\nrepeat: 3\n\n"
+     "request: d\nreply: 5\n\n"
+     "module: echo\nrequest: r\nreply: r\nrepeat: 3\n\nrequest: shown\nrepeat: 2\n",
+     kCheck, "", 1,
+     "TAP version 13\nok 1 - a\nok 2 - b\n"
+     "not ok 3 - stops at the first wrong reply\n  ---\n  line: 8\n  module: \"count\"\n"
+     "  request: \"c\"\n  expected: \"3\"\n  actual: \"4\"\n  first_difference: 0\n"
+     "  repetition: 2\n  repeat: 3\n  mean_us: {T}\n  slowest_us: {T}\n"
+     "  memory_growth_kib: {T}\n  ...\n"
+     "ok 4 - d\n"
+     "ok 5 - r\n  ---\n  repeat: 3\n  mean_us: {T}\n  slowest_us: {T}\n"
+     "  memory_growth_kib: {T}\n  ...\n"
+     "ok 6 - shown\n  ---\n  actual: \"shown\"\n  repeat: 2\n  mean_us: {T}\n"
+     "  slowest_us: {T}\n  memory_growth_kib: {T}\n  ...\n"
+     "1..6\n# 5 passed, 1 failed\n",
+     kBinding},
+    {"CasesTheModulesCannotAnswer",
+     "module: nobody\nrequest: x\n\nmodule: echo\nrequest: still runs\nreply: still runs\n", kCheck,
+     "", 1,
+     "TAP version 13\nnot ok 1 - x\n  ---\n"
+     "  message: \"saori.ini lists no module of this name\"\n  line: 1\n"
+     "  module: \"nobody\"\n  request: \"x\"\n  ...\nok 2 - still runs\n"
+     "1..2\n# 1 passed, 1 failed\n",
+     kBinding},
+    {"ModuleOutputGoesToStandardError", "module: talk\nrequest: hi\nreply: hi\n", kCheck, "", 0,
+     "TAP version 13\nok 1 - hi\n1..1\n# 1 passed, 0 failed\n",
+     kBinding + "dll loading.\n[trace_a load {L}:{D}]\nname:talk\npath:{D}talk{X}\n" +
+         "[trace_a request 2]\n[trace_a unload]\n"},
+    {"CrashFailsItsCaseAndTheRestAreNotRun",
+     "module: echo\nrequest: one\nreply: one\n\n"
+     "module: crash\nrequest: boom\nreply: boom\nrepeat: 2\n\n"
+     "module: echo\nname: after # it\nrequest: two\n\nrequest: three\n",
+     kCheck, "", 1,
+     "TAP version 13\nok 1 - one\nnot ok 2 - boom\n  ---\n"
+     "  message: \"module crash ({D}crash{X}) crashed in request: {WHY}\"\n  line: 5\n"
+     "  module: \"crash\"\n  request: \"boom\"\n  expected: \"boom\"\n  repetition: 1\n  ...\n"
+     "not ok 3 - after \\# it # SKIP not run: module crash crashed in case 2\n"
+     "not ok 4 - three # SKIP not run: module crash crashed in case 2\n"
+     "1..4\n# 1 passed, 1 failed, 2 not run\n",
+     kBinding + "dll loading.\n[crash_request load {L}:{D}]\nname:crash\npath:{D}crash{X}\n"
+                "[crash_request request 4]\n[crash_request about to fail]\n"
+                "modtest: module crash ({D}crash{X}) crashed in request: {WHY}\n",
+     std::nullopt, kCrashes},
+    {"CrashWhileBindingBailsOut", "module: echo\nrequest: one\n\nmodule: loadcrash\nrequest: two\n",
+     kCheck, "", 1,
+     "TAP version 13\nBail out! module loadcrash ({D}loadcrash{X}) crashed in load: {WHY}\n",
+     kBinding + "dll loading.\n[crash_load load {L}:{D}]\n[crash_load about to fail]\n"
+                "modtest: module loadcrash ({D}loadcrash{X}) crashed in load: {WHY}\n",
+     std::nullopt, kCrashes},
+    {"HangFailsItsCase",
+     "module: echo\nrequest: one\nreply: one\n\nmodule: hang\nrequest: wait\n\n"
+     "module: echo\nrequest: two\n",
+     kCheck, "MODTEST_TIMEOUT=1", 1,
+     "TAP version 13\nok 1 - one\nnot ok 2 - wait\n  ---\n"
+     "  message: \"module hang ({D}hang{X}) has not returned from request after 1 s\"\n"
+     "  line: 5\n  module: \"hang\"\n  request: \"wait\"\n  ...\n"
+     "not ok 3 - two # SKIP not run: module hang did not return in case 2\n"
+     "1..3\n# 1 passed, 1 failed, 1 not run\n",
+     kBinding + bound("hang", "hang") + "[hang_request about to fail]\n" +
+         "modtest: module hang ({D}hang{X}) has not returned from request after 1 s\n",
+     std::nullopt, kEndsOtherwise},
+    {"ExitFailsItsCase", "module: exit\nrequest: bye\n\nrequest: never\n", kCheck, "", 1,
+     "TAP version 13\nnot ok 1 - bye\n  ---\n"
+     "  message: \"module exit ({D}exit{X}) ended the process in request with exit code 7\"\n"
+     "  line: 1\n  module: \"exit\"\n  request: \"bye\"\n  ...\n"
+     "not ok 2 - never # SKIP not run: module exit ended the process in case 1\n"
+     "1..2\n# 0 passed, 1 failed, 1 not run\n",
+     kBinding + bound("exit", "exit") + "[exit_request about to fail]\n" +
+         "modtest: module exit ({D}exit{X}) ended the process in request with exit code 7\n",
+     std::nullopt, kEndsOtherwise},
+    {"BadFileRunsNothing",
+     "module: echo\nrequest: a\ncolour: red\n\nreply: b\n\nmodule: echo\nrequest: c\n"
+     "repeat: 0\n\nrequest: d\nrepeat: -1\nrequest: e\nno colon here\n",
+     kCheck, "", 2, "",
+     "modtest: cases.txt:3: unknown key \"colour\"; a case takes module, request, reply, "
+     "repeat and name\n"
+     "modtest: cases.txt:5: the case has no request: line\n"
+     "modtest: cases.txt:9: repeat: must be a whole number from 1 to 1000000000, not \"0\"\n"
+     "modtest: cases.txt:12: repeat: must be a whole number from 1 to 1000000000, not \"-1\"\n"
+     "modtest: cases.txt:13: request: given twice in one case (line 11)\n"
+     "modtest: cases.txt:14: not a \"key: value\" line\n"},
+    {"FirstCaseWithoutModule", "request: x\n", kCheck, "", 2, "",
+     "modtest: cases.txt:1: the first case names no module: line\n"},
+    {"FileWithoutCases", "# nothing yet\n\n", kCheck, "", 2, "",
+     "modtest: cases.txt: the file holds no case\n"},
+    {"MissingFile", std::nullopt, kCheck, "", 2, "",
+     "modtest: cannot open the cases file cases.txt\n" + kUsage},
+    {"CheckWithoutFile", std::nullopt, "--check", "", 2, "",
+     "modtest: --check needs the cases file after it\n" + kUsage},
+    {"UpdateWithoutCheck", "module: echo\nrequest: x\n", "--update", "", 2, "",
+     "modtest: --update works only with --check\n" + kUsage},
+    {"UnknownOption", "module: echo\nrequest: x\n", "--check cases.txt --verbose", "", 2, "",
+     "modtest: unknown option --verbose\n" + kUsage},
+    {"Version", std::nullopt, "--version", "", 0, "modtest {V}\n", ""},
+    {"Help", std::nullopt, "--help dropped.txt", "", 0,
+     kUsage + "\nWithout options, modtest reads test.ini and saori.ini beside itself, binds\n"
+              "the listed modules, sends the request of test.ini and prints it with the\n"
+              "reply. Arguments that do not start with -- are ignored.\n\n"
+              "  --check CASES  send every case of the file CASES to the modules of\n"
+              "                 saori.ini, bound once, and report in TAP on standard output;\n"
+              "                 exit 0 when every case passed, 1 when any failed, 2 when\n"
+              "                 the command line or the file is wrong\n"
+              "  --update       with --check: write the actual replies into the file's\n"
+              "                 reply: lines\n"
+              "  --help         print this text\n"
+              "  --version      print the version\n",
+     ""},
+    {"OtherArgumentsStartTheUsualRun", std::nullopt, "dropped.txt", "", 0,
+     "saori:\techo\nstring:\thello\n\n" + kBinding + exchange("hello", "hello"), ""},
+    {"UpdateWritesRepliesAndKeepsTheRest",
+     "# recorded replies\r\nmodule: echo\r\nrequest: kept as written\r\nreply: kept as written\r\n"
+     "\r\nrequest: changed\r\nreply:   old\r\n\r\nmodule: count\r\nrequest: first\r\n\r\n"
+     "module: echo\r\nrequest: \"x\\\\\\y \\\"q\\\"\t end \\\\n\\\\\\\r\n\r\n"
+     "request: \"\x95\\ and a lone lead \x81\nrepeat: 2"s,
+     "--check cases.txt --update", "", 1,
+     "TAP version 13\nok 1 - kept as written\nnot ok 2 - changed\n  ---\n  line: 6\n"
+     "  module: \"echo\"\n  request: \"changed\"\n  expected: \"old\"\n  actual: \"changed\"\n"
+     "  first_difference: 0\n  ...\nok 3 - first\n  ---\n  actual: \"1\"\n  ...\n"
+     "ok 4 - x\\\\y \"q\"\\t end \\n\\\\\n  ---\n"
+     "  actual: \"x\\\\y \\\"q\\\"\\t end \\n\\\\\"\n  ...\n"
+     "ok 5 - \\x95\\\\ and a lone lead \\x81\n  ---\n"
+     "  actual: \"\\x95\\\\ and a lone lead \\x81\"\n  repeat: 2\n  mean_us: {T}\n"
+     "  slowest_us: {T}\n  memory_growth_kib: {T}\n  ...\n"
+     "1..5\n# 4 passed, 1 failed\n",
+     kBinding,
+     "# recorded replies\r\nmodule: echo\r\nrequest: kept as written\r\nreply: kept as written\r\n"
+     "\r\nrequest: changed\r\nreply:   \"changed\"\r\n\r\nmodule: count\r\nrequest: first\r\n"
+     "reply: \"1\"\r\n\r\n"
+     "module: echo\r\nrequest: \"x\\\\\\y \\\"q\\\"\t end \\\\n\\\\\\\r\n"
+     "reply: \"x\\\\\\y \\\"q\\\"\t end \\\\n\\\\\\\r\n\r\n"
+     "request: \"\x95\\ and a lone lead \x81\n"
+     "reply: \"\x95\\ and a lone lead \x81\nrepeat: 2"s},
+};
+
+void PrintTo(const CheckRun& run, std::ostream* out) {
+  *out << run.name;
+}
+
+std::string replace_all(std::string text, const std::string& mark, const std::string& value) {
+  for (std::size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += value.size()) {
+    text.replace(at, mark.size(), value);
+  }
+  return text;
+}
+
+// The system's words for the crash: what follows the entry's name on the
+// tool's line about it.
+std::string crash_words(const std::string& err) {
+  std::size_t at = err.rfind(" crashed in ");
+  if (at == std::string::npos) return "(no crash reported)";
+  at = err.find(": ", at) + 2;
+  return err.substr(at, err.find('\n', at) - at);
+}
+
+class CheckModeTest : public testing::TestWithParam<CheckRun> {};
+
+TEST_P(CheckModeTest, ReportsExactlyAndExits) {
+  const CheckRun& run = GetParam();
+  // Memcheck reports the crash's invalid write itself, and the blocks of a
+  // call that never returned as lost. The Windows build does not yet turn a
+  // module's fault into a report.
+  if (run.module_end != kAnswers && (RunFolder::under_memory_checker() || RunFolder::under_wine())) {
+    GTEST_SKIP() << "a module that ends the run is checked natively";
+  }
+#ifdef __SANITIZE_ADDRESS__
+  // The probes are built with the sanitizers too, which catch the fault first.
+  if (run.module_end == kCrashes) GTEST_SKIP() << "the sanitizers report the crash";
+#endif
+  RunFolder folder;
+  std::string list = kModuleList;
+  for (const char* probe : {"echo", "world", "counter"}) folder.add_probe(probe, probe);
+  // Modules only some rows list, each where its cases name it.
+  const std::vector<std::pair<std::string, std::string>> on_demand = {{"trace_a", "talk"},
+                                                                      {"crash_request", "crash"},
+                                                                      {"crash_load", "loadcrash"},
+                                                                      {"hang_request", "hang"},
+                                                                      {"exit_request", "exit"}};
+  for (const auto& [probe, name] : on_demand) {
+    if (run.cases && run.cases->find("module: " + name) != std::string::npos) {
+      folder.add_probe(probe, name);
+      list += name + ":" + name + "{X}\n";
+    }
+  }
+  folder.write("saori.ini", expand(list, folder));
+  folder.write("test.ini", "string:hello\nsaori:echo\n");
+  if (run.cases) folder.write("cases.txt", *run.cases);
+
+  RunFolder::Result result = folder.run_with(run.arguments, run.environment);
+  std::string why = crash_words(result.err);
+  auto expected = [&](const std::string& text) {
+    std::string out = replace_all(expand(text, folder), "{V}", MODTEST_VERSION);
+    return replace_all(out, "{WHY}", why);
+  };
+  static const std::regex kFigures("(mean_us|slowest_us|memory_growth_kib): -?[0-9.]+\n");
+  EXPECT_EQ(std::regex_replace(result.out, kFigures, "$1: {T}\n"), expected(run.out));
+  EXPECT_EQ(result.err, expected(run.err));
+  EXPECT_EQ(result.exit_code, run.exit_code);
+  if (!run.cases_after) return;
+  EXPECT_EQ(read_file(folder.path() / "cases.txt"), *run.cases_after);
+  // What was recorded now passes as it stands.
+  RunFolder::Result again = folder.run_with(kCheck);
+  EXPECT_EQ(again.exit_code, 0) << again.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Check, CheckModeTest, testing::ValuesIn(kRuns),
+                         [](const testing::TestParamInfo<CheckRun>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
