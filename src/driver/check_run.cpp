@@ -118,8 +118,10 @@ int finish_cut_report(const char* fault, int exit_code) {
   std::size_t fault_length = std::strlen(fault);
   if (progress.phase != Progress::kCases) {
     // Binding or unloading: no case to pin it on.
+    // A bail-out reason is plain text to its end: no escapes, unlike a
+    // case's description. The fault line holds no line feed.
     report_text("Bail out! ");
-    report_description(fault, fault_length, fault_length);
+    report_text(fault);
     report_text("\n");
     report_flush();
     return kExitCasesFailed;
