@@ -106,7 +106,7 @@ const WindowsCase kCases[] = {
      "",
      kNg,
      not_loaded("it is a 32-bit module and this modtest is 64-bit: use the win32 package, "
-                "modtest-<version>-win32.zip (system error 193: {*})"),
+                "modtest-" MODTEST_VERSION "-win32.zip (system error 193: {*})"),
      0},
     {"ModuleOf64BitsFor32BitModtest",
      Needs::kOther64For32,
@@ -115,7 +115,7 @@ const WindowsCase kCases[] = {
      "",
      kNg,
      not_loaded("it is a 64-bit module and this modtest is 32-bit: use the win64 package, "
-                "modtest-<version>-win64.zip (system error 193: {*})"),
+                "modtest-" MODTEST_VERSION "-win64.zip (system error 193: {*})"),
      0},
     {"MissingDependencyIsNamed",
      Needs::kWindows,
