@@ -37,10 +37,10 @@ for target in settings_line settings_file module_line; do
       -max_total_time="$seconds" -max_len="$(max_len "$target")" \
       -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
       -artifact_prefix="$findings/" >"$log" 2>&1; then
-    grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$log" || true
+    grep -aE '^stat::number_of_executed_units|^stat::peak_rss_mb' "$log" || true
   else
     echo "FINDING in $target; the log is $log:"
-    grep -E 'ERROR|invariant failed|SUMMARY|Test unit written' "$log" | head -n 20
+    grep -aE 'ERROR|invariant failed|SUMMARY|Test unit written' "$log" | head -n 20
     failed+=("$target")
   fi
 done

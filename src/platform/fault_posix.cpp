@@ -203,10 +203,15 @@ void install_fault_reporting(double timeout_seconds, const char* timeout_text) {
 
 void enter_module_call(const char* name, const char* path, const char* entry) {
   std::fflush(stdout);
+  if (!watchdog_running()) {
+    current_call.set(name, path, entry);
+    inside = 1;
+    return;
+  }
+  // Under the lock: a watchdog report never reads a half-written call.
+  pthread_mutex_lock(&watch_lock);
   current_call.set(name, path, entry);
   inside = 1;
-  if (!watchdog_running()) return;
-  pthread_mutex_lock(&watch_lock);
   timespec deadline = now();
   deadline.tv_sec += watch_period.tv_sec;
   deadline.tv_nsec += watch_period.tv_nsec;
