@@ -52,11 +52,12 @@ int SettingsReader::read_settings(SettingsStore& store, const std::string& direc
   }
   SettingsSlips slips(path.substr(directory.size()));
   std::string line;
+  SettingsLineScratch scratch;
   while (read_settings_line(line, file)) {
     slips.count_line();
     if (is_skipped_line(line)) continue;
     SettingsLineFacts facts;
-    parse_settings_line(store, line, facts);
+    parse_settings_line(store, line, facts, scratch);
     slips.check(line, facts, store);
   }
   close_text_file(file);

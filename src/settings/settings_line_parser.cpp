@@ -90,22 +90,38 @@ void read_unquoted_escape(std::string& token, std::string_view& text) {
   if (escaped[0] == 'n') token += '\n';
 }
 
-// Stores the value under every non-empty key, in order. The last of them
-// takes the value itself rather than a copy: a long value is then never
-// copied a second time. `value` is left for the caller to reuse.
-void store_under_keys(SettingsStore& store, const std::vector<std::string>& keys,
+// Stores the value under the first `count` keys, in order; none is empty.
+// The last of them takes the value itself rather than a copy: a long value is
+// then never copied a second time. `value` is left for the caller to reuse.
+void store_under_keys(SettingsStore& store, const std::vector<std::string>& keys, std::size_t count,
                       std::string& value) {
-  if (value.empty()) return;
-  std::size_t end = keys.size();  // just past the last non-empty key
-  while (end > 0 && keys[end - 1].empty()) --end;
-  for (std::size_t index = 0; index < end; ++index) {
-    if (keys[index].empty()) continue;
-    if (index + 1 == end) {
-      store_setting(store, keys[index], std::move(value));
-    } else {
-      store_setting(store, keys[index], value);
-    }
+  if (value.empty() || count == 0) return;
+  for (std::size_t index = 0; index + 1 < count; ++index) {
+    store_setting(store, keys[index], value);
   }
+  store_setting(store, keys[count - 1], std::move(value));
+}
+
+// Keeps only the dictionary keys among the first `count`, in order, and
+// returns how many there are. Keys are swapped rather than dropped so that
+// their strings are reused by later lines.
+std::size_t keep_dictionary_keys(std::vector<std::string>& keys, std::size_t count) {
+  std::size_t kept = 0;
+  for (std::size_t index = 0; index < count; ++index) {
+    if (!is_dictionary_key(keys[index])) continue;
+    if (kept != index) keys[kept].swap(keys[index]);
+    ++kept;
+  }
+  return kept;
+}
+
+// Takes the character that ended a token off `text`; true when it was a
+// colon.
+bool take_stop(std::string_view& text) {
+  if (text.empty()) return false;
+  bool colon = is_one_byte(text, ':');
+  text.remove_prefix(char_length(text, 0));
+  return colon;
 }
 
 // Which of the keys the run reads `key` is, as a SettingsLineFacts bit.
@@ -161,8 +177,11 @@ void skip_settings_blanks(std::string_view& text) {
 }
 
 void trim_settings_token(std::string& token) {
-  std::size_t end = token.find_last_not_of(std::string_view("\n \t", 3));
-  token.erase(end == std::string::npos ? 0 : end + 1);
+  std::size_t end = token.size();
+  while (end > 0 && (token[end - 1] == '\n' || token[end - 1] == ' ' || token[end - 1] == '\t')) {
+    --end;
+  }
+  token.resize(end);
 }
 
 int is_settings_token_char(unsigned char byte, int mode) {
@@ -219,30 +238,39 @@ int next_settings_token(std::string& token, std::string_view& text, int mode) {
 
 int next_settings_value_exact(std::string& token, std::string_view& text, int mode) {
   std::size_t written = read_token(token, text, mode);
-  std::size_t end = token.find_last_not_of(std::string_view(" \t", 2));
-  token.erase(std::max(written, end == std::string::npos ? 0 : end + 1));
+  std::size_t end = token.size();
+  while (end > written && (token[end - 1] == ' ' || token[end - 1] == '\t')) --end;
+  token.resize(end);
   return token.empty() ? 0 : 1;
 }
 
 int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line) const {
   SettingsLineFacts facts;
-  return parse_settings_line(store, line, facts);
+  SettingsLineScratch scratch;
+  return parse_settings_line(store, line, facts, scratch);
 }
 
 int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line,
                                         SettingsLineFacts& facts) const {
-  std::vector<std::string> keys;
-  std::string token;
-  std::string stop;
+  SettingsLineScratch scratch;
+  return parse_settings_line(store, line, facts, scratch);
+}
+
+int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line,
+                                        SettingsLineFacts& facts,
+                                        SettingsLineScratch& scratch) const {
+  std::vector<std::string>& keys = scratch.keys;
+  std::string& token = scratch.token;
+  std::size_t key_count = 0;
   for (;;) {
     // An empty key never stores anything; keeping it would make a line of
     // commas cost a string per byte.
     if (next_settings_token(token, line, kKeyMode)) {
       facts.read_keys |= read_key_bit(token);
-      keys.push_back(token);
+      if (key_count == keys.size()) keys.emplace_back();
+      keys[key_count++].assign(token);
     }
-    take_settings_char(stop, line);
-    if (stop == ":") {
+    if (take_stop(line)) {
       facts.separated = true;
       break;
     }
@@ -255,17 +283,15 @@ int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view l
     next_settings_token(token, line, kValueMode);
     if (!token.empty()) ++facts.values;
     bool first_value = !ordinary_keys_set && !token.empty();
-    store_under_keys(store, keys, token);
+    store_under_keys(store, keys, key_count, token);
     if (first_value) {
       // Every other key now holds its first value, which no later one
       // replaces: only the dictionary keys take more. Without this a line of
       // n keys and n values costs n * n lookups.
-      keys.erase(std::remove_if(keys.begin(), keys.end(),
-                                [](const std::string& key) { return !is_dictionary_key(key); }),
-                 keys.end());
+      key_count = keep_dictionary_keys(keys, key_count);
       ordinary_keys_set = true;
     }
-    take_settings_char(stop, line);
+    take_stop(line);
   }
   return result;
 }

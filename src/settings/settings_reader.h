@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "settings/settings_store.h"
@@ -16,6 +17,13 @@ struct SettingsLineFacts {
 // The bits of SettingsLineFacts::read_keys.
 constexpr unsigned kRequestKeyBit = 1;  // "string"
 constexpr unsigned kModuleKeyBit = 2;   // "saori"
+
+// Strings a line's parse writes into, kept from one line to the next so that
+// a file of many short lines does not allocate them again for every line.
+struct SettingsLineScratch {
+  std::vector<std::string> keys;  // only the first few are the line's keys
+  std::string token;
+};
 
 // The settings-file operations. It holds no data; one is kept for the run.
 class SettingsReader {
@@ -36,6 +44,8 @@ class SettingsReader {
   int parse_settings_line(SettingsStore& store, std::string_view line) const;
   int parse_settings_line(SettingsStore& store, std::string_view line,
                           SettingsLineFacts& facts) const;
+  int parse_settings_line(SettingsStore& store, std::string_view line, SettingsLineFacts& facts,
+                          SettingsLineScratch& scratch) const;
 };
 
 // Reads one whole line of any length, its line feed kept. Returns false when
