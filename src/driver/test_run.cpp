@@ -1,5 +1,6 @@
 #include "driver/test_run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -21,24 +22,28 @@ void run_settings_phase(const std::string& directory, std::string& request_text,
   reader.read_settings(store, directory);
   dump_settings(store, std::cout);
   std::cout << "\n";
-  get_setting(store, request_text, "string");
+  take_setting(store, request_text, "string");
   get_setting(store, module_name, "saori");
 }
 
 // Binds the listed modules, sends the one request and prints it with the
 // reply, then releases everything.
-void run_request_phase(const std::string& directory, const std::string& request_text,
+void run_request_phase(const std::string& directory, std::string& request_text,
                        const std::string& module_name) {
   ModuleRegistry registry;
   init_registry(&registry);
   load_module_list(&registry, directory.c_str());
 
   // The request is a C string: it ends at its first NUL byte, if any.
-  char* buffer = host_copy_text(request_text.c_str());
+  std::size_t length = std::min(request_text.find('\0'), request_text.size());
+  char* buffer = host_copy_bytes(request_text.data(), length);
+  std::string().swap(request_text);  // the buffer is the one copy needed from here
   if (buffer == nullptr) {
     std::printf("request malloc error!\n");
   } else {
-    std::printf("// request_data//\n%s\n", buffer);
+    std::fputs("// request_data//\n", stdout);
+    std::fwrite(buffer, 1, length, stdout);
+    std::fputs("\n", stdout);
     send_request(&registry, module_name.c_str(), &buffer);
     std::printf("// return data //\n%s\n", buffer);
     host_release(buffer);

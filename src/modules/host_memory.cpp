@@ -23,6 +23,14 @@ char* host_copy_text(const char* text) {
   return host_join_text(text, "");
 }
 
+char* host_copy_bytes(const char* bytes, std::size_t length) {
+  char* copy = static_cast<char*>(host_allocate(length + 1));
+  if (copy == nullptr) return nullptr;
+  std::memcpy(copy, bytes, length);
+  copy[length] = '\0';
+  return copy;
+}
+
 char* host_join_text(const char* first, const char* second) {
   std::size_t first_length = std::strlen(first);
   std::size_t second_length = std::strlen(second);

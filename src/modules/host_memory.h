@@ -14,5 +14,7 @@ HostAllocator set_host_allocator(HostAllocator allocator);
 
 // A heap copy of `text` of exactly its length plus the NUL; null on failure.
 char* host_copy_text(const char* text);
+// A heap copy of the `length` bytes at `bytes` and a NUL; null on failure.
+char* host_copy_bytes(const char* bytes, std::size_t length);
 // A heap copy of `first` followed by `second`; null on failure.
 char* host_join_text(const char* first, const char* second);

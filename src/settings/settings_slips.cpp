@@ -118,7 +118,9 @@ void SettingsSlips::check_read_key(unsigned bit, const SettingsLineFacts& facts,
   std::string key(request ? kRequestKey : kModuleKey);
   std::size_t& first_line = request ? request_line_ : module_line_;
   auto stored = store.values.find(key);
-  std::string value = quoted_excerpt(stored != store.values.end() ? stored->second : "");
+  // A view: the excerpt needs only the value's first bytes, not a copy of it.
+  std::string value = quoted_excerpt(stored != store.values.end() ? std::string_view(stored->second)
+                                                                  : std::string_view());
   if (first_line != 0) {
     warn(key + " is given again; the value from line " + std::to_string(first_line) + ", " + value +
          ", is kept, since a key keeps the first value it gets, and this line's is "

@@ -80,3 +80,14 @@ int get_setting(const SettingsStore& store, std::string& value, const std::strin
   }
   return 1;
 }
+
+int take_setting(SettingsStore& store, std::string& value, const std::string& key) {
+  auto found = store.values.find(key);
+  if (found == store.values.end()) {
+    value.clear();
+  } else {
+    value = std::move(found->second);
+    found->second.clear();
+  }
+  return 1;
+}

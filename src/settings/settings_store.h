@@ -38,3 +38,7 @@ void dump_settings(const SettingsStore& store, std::ostream& out);
 // Copies the value stored under `key` into `value`; an absent key yields the
 // empty string and adds nothing to the store. Always returns 1.
 int get_setting(const SettingsStore& store, std::string& value, const std::string& key);
+
+// As get_setting, but moves the value out: the store keeps the key with an
+// empty value. A long value then costs no copy.
+int take_setting(SettingsStore& store, std::string& value, const std::string& key);

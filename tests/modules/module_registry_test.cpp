@@ -174,3 +174,15 @@ TEST(ModuleRegistryTest, StateTakesOnlyZeroOrOne) {
   // An unbound record is released without touching its (absent) library.
   EXPECT_EQ(release_module(&record), 1);
 }
+
+TEST(HostMemoryTest, CopyBytesTakesExactlyTheLengthAndAddsNul) {
+  const std::string rows[] = {"question", std::string("a\0b", 3), ""};
+  for (const std::string& bytes : rows) {
+    char* copy = host_copy_bytes(bytes.data(), bytes.size());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::string(copy, bytes.size() + 1), bytes + '\0');
+    host_release(copy);
+  }
+  FailingAllocation failure(1);
+  EXPECT_EQ(host_copy_bytes("question", 8), nullptr);
+}

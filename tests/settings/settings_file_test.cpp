@@ -112,4 +112,15 @@ TEST(SettingsStore, LookupNeverInserts) {
   EXPECT_EQ(store.values, (std::map<std::string, std::string>{{"saori", "echo"}}));
 }
 
+TEST(SettingsStore, TakeMovesTheValueOutAndKeepsTheKey) {
+  SettingsStore store;
+  store_setting(store, "string", "hello");
+  std::string value = "stale";
+  EXPECT_EQ(take_setting(store, value, "string"), 1);
+  EXPECT_EQ(value, "hello");
+  EXPECT_EQ(take_setting(store, value, "saori"), 1);
+  EXPECT_EQ(value, "");
+  EXPECT_EQ(store.values, (std::map<std::string, std::string>{{"string", ""}}));
+}
+
 }  // namespace
