@@ -36,7 +36,7 @@ inline void check_store(const SettingsStore& store, std::string_view input) {
     check_stored_text(key, allowed, input.size());
     check_stored_text(value, allowed, input.size());
   }
-  for (const std::string& entry : store.dictionaries) {
+  for (const std::string& entry : store.dictionaries.to_vector()) {
     check_stored_text(entry, allowed, input.size());
   }
 }

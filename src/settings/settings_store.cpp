@@ -1,7 +1,56 @@
 #include "settings/settings_store.h"
 
+#include <exception>
+#include <iomanip>
 #include <string_view>
 #include <utility>
+
+void DictionaryEntries::push_back(std::string_view entry) {
+  text_.append(entry.data(), entry.size());
+  text_ += '\n';
+  ends_.push_back(text_.size());
+}
+
+void DictionaryEntries::reserve(std::size_t bytes) {
+  if (text_.capacity() >= bytes) return;
+  try {
+    text_.reserve(bytes);
+  } catch (const std::exception&) {
+    // Without the room the block still grows.
+  }
+}
+
+std::string_view DictionaryEntries::operator[](std::size_t index) const {
+  std::size_t begin = index == 0 ? 0 : ends_[index - 1];
+  return std::string_view(text_).substr(begin, ends_[index] - 1 - begin);
+}
+
+std::vector<std::string> DictionaryEntries::to_vector() const {
+  std::vector<std::string> entries;
+  entries.reserve(size());
+  for (std::size_t index = 0; index < size(); ++index) entries.emplace_back((*this)[index]);
+  return entries;
+}
+
+bool operator==(const DictionaryEntries& entries, const std::vector<std::string>& expected) {
+  if (entries.size() != expected.size()) return false;
+  for (std::size_t index = 0; index < expected.size(); ++index) {
+    if (entries[index] != expected[index]) return false;
+  }
+  return true;
+}
+
+bool operator==(const std::vector<std::string>& expected, const DictionaryEntries& entries) {
+  return entries == expected;
+}
+
+std::ostream& operator<<(std::ostream& out, const DictionaryEntries& entries) {
+  out << "{";
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    out << (index == 0 ? " " : ", ") << std::quoted(std::string(entries[index]));
+  }
+  return out << " }";
+}
 
 namespace {
 
@@ -68,7 +117,7 @@ class ReportWriter {
 void dump_settings(const SettingsStore& store, std::ostream& out) {
   ReportWriter report(out);
   for (const auto& [key, value] : store.values) report << key << ":\t" << value << "\n";
-  for (const std::string& entry : store.dictionaries) report << entry << "\n";
+  report << store.dictionaries.lines();
 }
 
 int get_setting(const SettingsStore& store, std::string& value, const std::string& key) {

@@ -6,12 +6,38 @@
 #include <string_view>
 #include <vector>
 
+// The values given under "dict" or "DICT", in order. They sit in one block,
+// each followed by a line feed, with where each ends: a million short
+// entries are then one growing block rather than a million strings, and the
+// report writes them as they stand.
+class DictionaryEntries {
+ public:
+  void push_back(std::string_view entry);
+  // Room for this many bytes of entries and line feeds; only a hint.
+  void reserve(std::size_t bytes);
+  std::size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  std::string_view operator[](std::size_t index) const;
+  // Every entry followed by a line feed.
+  std::string_view lines() const { return text_; }
+  std::vector<std::string> to_vector() const;
+
+ private:
+  std::string text_;
+  std::vector<std::size_t> ends_;  // just past each entry's line feed
+};
+
+bool operator==(const DictionaryEntries& entries, const std::vector<std::string>& expected);
+bool operator==(const std::vector<std::string>& expected, const DictionaryEntries& entries);
+// The entries as a list of quoted strings, for test failures.
+std::ostream& operator<<(std::ostream& out, const DictionaryEntries& entries);
+
 // The settings of one run. std::string compares its bytes as unsigned chars,
 // so `values` iterates in plain byte order: capitals before small letters,
 // bytes from 0x80 after all of ASCII, a prefix before its extensions.
 struct SettingsStore {
   std::map<std::string, std::string> values;
-  std::vector<std::string> dictionaries;  // values given under "dict" or "DICT"
+  DictionaryEntries dictionaries;
 };
 
 // The two settings the run itself reads: the request text and the name of

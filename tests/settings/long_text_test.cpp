@@ -23,7 +23,7 @@ namespace {
 std::vector<std::string> dictionaries_of(const std::string& line) {
   SettingsStore store;
   SettingsReader().parse_settings_line(store, line);
-  return store.dictionaries;
+  return store.dictionaries.to_vector();
 }
 
 // Every special character at every offset from the start of a value, so

@@ -112,6 +112,24 @@ TEST(SettingsStore, LookupNeverInserts) {
   EXPECT_EQ(store.values, (std::map<std::string, std::string>{{"saori", "echo"}}));
 }
 
+TEST(SettingsStore, DictionaryEntriesKeepTheirBoundsAndLineFeeds) {
+  const std::vector<std::string> entries = {"a", "b\nc", "", std::string("d\0", 2)};
+  SettingsStore store;
+  store.dictionaries.reserve(3);  // smaller than needed: the block still grows
+  for (const std::string& entry : entries) store_setting(store, "dict", entry);
+  EXPECT_EQ(store.dictionaries, entries);
+  EXPECT_EQ(store.dictionaries.to_vector(), entries);
+  EXPECT_EQ(store.dictionaries[1], "b\nc");
+  EXPECT_EQ(store.dictionaries.lines(), std::string("a\nb\nc\n\nd\0\n", 10));
+  EXPECT_FALSE(store.dictionaries == std::vector<std::string>(entries.begin(), entries.end() - 1));
+  EXPECT_FALSE(store.dictionaries == (std::vector<std::string>{"a", "b", "", "d"}));
+  std::ostringstream shown;
+  shown << store.dictionaries;
+  EXPECT_EQ(shown.str(), R"({ "a", "b
+c", "", "d)" + std::string(1, '\0') +
+                             R"(" })");
+}
+
 TEST(SettingsStore, TakeMovesTheValueOutAndKeepsTheKey) {
   SettingsStore store;
   store_setting(store, "string", "hello");
