@@ -6,6 +6,7 @@
 #include <utility>
 
 void DictionaryEntries::push_back(std::string_view entry) {
+  if (ends_.empty() && ends_.capacity() == 0) reserve_ends();
   text_.append(entry.data(), entry.size());
   text_ += '\n';
   ends_.push_back(text_.size());
@@ -17,6 +18,15 @@ void DictionaryEntries::reserve(std::size_t bytes) {
     text_.reserve(bytes);
   } catch (const std::exception&) {
     // Without the room the block still grows.
+  }
+}
+
+void DictionaryEntries::reserve_ends() {
+  // Room for an end per eight bytes of the block taken ahead: it costs
+  // address space only, and spares the list its copies while it grows.
+  try {
+    ends_.reserve(text_.capacity() / 8);
+  } catch (const std::exception&) {
   }
 }
 

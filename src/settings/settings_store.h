@@ -23,6 +23,8 @@ class DictionaryEntries {
   std::vector<std::string> to_vector() const;
 
  private:
+  void reserve_ends();
+
   std::string text_;
   std::vector<std::size_t> ends_;  // just past each entry's line feed
 };
