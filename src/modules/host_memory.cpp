@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/platform.h"
+
 static HostAllocator current_allocator = std::malloc;
 
 void* host_allocate(std::size_t size) {
@@ -26,6 +28,8 @@ char* host_copy_text(const char* text) {
 char* host_copy_bytes(const char* bytes, std::size_t length) {
   char* copy = static_cast<char*>(host_allocate(length + 1));
   if (copy == nullptr) return nullptr;
+  // A long request is written once into fresh pages.
+  prefer_large_pages(copy, length);
   std::memcpy(copy, bytes, length);
   copy[length] = '\0';
   return copy;

@@ -66,7 +66,10 @@ int free_library(LibraryHandle library) {
 
 ModuleBlock alloc_module_block(std::size_t size) {
   // malloc(0) may answer null; a module still needs a block it can free.
-  return std::malloc(size == 0 ? 1 : size);
+  void* block = std::malloc(size == 0 ? 1 : size);
+  // A long request is copied in at once; see prefer_large_pages.
+  if (block != nullptr) prefer_large_pages(block, size);
+  return block;
 }
 
 void* lock_module_block(ModuleBlock block) {
