@@ -244,21 +244,46 @@ int next_settings_value_exact(std::string& token, std::string_view& text, int mo
   return token.empty() ? 0 : 1;
 }
 
-int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line) const {
-  SettingsLineFacts facts;
-  SettingsLineScratch scratch;
-  return parse_settings_line(store, line, facts, scratch);
+namespace {
+
+// Values at least this long are taken over from the line rather than copied.
+constexpr std::size_t kTakeOverBytes = 64 * 1024;
+
+// When what is left of the line is one long plain run (a value with no
+// quote, escape or comma, then at most the line feed) and the last key will
+// keep it, the line's own buffer becomes that value: a value of many
+// megabytes is then never written into fresh memory a second time, nor
+// held twice. Returns true when it took the line, which is then empty; a
+// line with room far beyond the value is copied as usual, so that the
+// store does not keep the spare room.
+bool take_whole_value(SettingsStore& store, const std::vector<std::string>& keys,
+                      std::size_t key_count, std::string_view rest, std::string& owner) {
+  // Most lines are short: they leave here without a look at their bytes.
+  if (key_count == 0 || rest.size() < kTakeOverBytes) return false;
+  const std::string& last_key = keys[key_count - 1];
+  if (is_dictionary_key(last_key) || store.values.count(last_key) != 0) return false;
+  skip_settings_blanks(rest);
+  std::size_t run = plain_run(rest, false, kValueMode);
+  if (run < kTakeOverBytes || owner.capacity() / 2 > run) return false;
+  std::string_view after = rest.substr(run);
+  if (!after.empty() && after != "\n") return false;
+  std::string_view value = rest.substr(0, run);
+  // As trim_settings_token: a lead byte may have taken the line feed along.
+  while (!value.empty() && (value.back() == '\n' || value.back() == ' ' || value.back() == '\t')) {
+    value.remove_suffix(1);
+  }
+  std::size_t begin = static_cast<std::size_t>(value.data() - owner.data());
+  owner.resize(begin + value.size());
+  owner.erase(0, begin);
+  store_under_keys(store, keys, key_count, owner);
+  owner.clear();
+  return true;
 }
 
-int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line,
-                                        SettingsLineFacts& facts) const {
-  SettingsLineScratch scratch;
-  return parse_settings_line(store, line, facts, scratch);
-}
-
-int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line,
-                                        SettingsLineFacts& facts,
-                                        SettingsLineScratch& scratch) const {
+// Parses `line`; `owner`, when given, is the string `line` views, which the
+// last value may take over (see take_whole_value).
+int parse_line(SettingsStore& store, std::string_view line, SettingsLineFacts& facts,
+               SettingsLineScratch& scratch, std::string* owner) {
   std::vector<std::string>& keys = scratch.keys;
   std::string& token = scratch.token;
   std::size_t key_count = 0;
@@ -280,6 +305,10 @@ int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view l
   bool ordinary_keys_set = false;
   while (!line.empty()) {
     result = 1;
+    if (owner != nullptr && take_whole_value(store, keys, key_count, line, *owner)) {
+      ++facts.values;
+      break;
+    }
     next_settings_token(token, line, kValueMode);
     if (!token.empty()) ++facts.values;
     bool first_value = !ordinary_keys_set && !token.empty();
@@ -294,4 +323,30 @@ int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view l
     take_stop(line);
   }
   return result;
+}
+
+}  // namespace
+
+int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line) const {
+  SettingsLineFacts facts;
+  SettingsLineScratch scratch;
+  return parse_settings_line(store, line, facts, scratch);
+}
+
+int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line,
+                                        SettingsLineFacts& facts) const {
+  SettingsLineScratch scratch;
+  return parse_settings_line(store, line, facts, scratch);
+}
+
+int SettingsReader::parse_settings_line(SettingsStore& store, std::string_view line,
+                                        SettingsLineFacts& facts,
+                                        SettingsLineScratch& scratch) const {
+  return parse_line(store, line, facts, scratch, nullptr);
+}
+
+int SettingsReader::parse_settings_line_consuming(SettingsStore& store, std::string& line,
+                                                  SettingsLineFacts& facts,
+                                                  SettingsLineScratch& scratch) const {
+  return parse_line(store, line, facts, scratch, &line);
 }

@@ -46,6 +46,11 @@ class SettingsReader {
                           SettingsLineFacts& facts) const;
   int parse_settings_line(SettingsStore& store, std::string_view line, SettingsLineFacts& facts,
                           SettingsLineScratch& scratch) const;
+  // As parse_settings_line, but a long last value that is one plain run may
+  // take over `line`'s buffer instead of being copied out of it; `line` is
+  // then left empty. What is stored is the same.
+  int parse_settings_line_consuming(SettingsStore& store, std::string& line,
+                                    SettingsLineFacts& facts, SettingsLineScratch& scratch) const;
 };
 
 // Reads one whole line of any length, its line feed kept. Returns false when

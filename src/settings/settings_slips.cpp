@@ -90,19 +90,20 @@ std::string missing_separator_text(std::string_view line) {
 SettingsSlips::SettingsSlips(std::string file_name, std::FILE* out)
     : file_name_(std::move(file_name)), out_(out) {}
 
+void SettingsSlips::check_first_line(std::string_view line) {
+  if (line.substr(0, kByteOrderMark.size()) != kByteOrderMark) return;
+  line.remove_prefix(kByteOrderMark.size());
+  marked_comment_ = !line.empty() && line[0] == '#';
+  warn(std::string("the file begins with a UTF-8 byte-order mark, whose three invisible bytes "
+                   "(EF BB BF) become part of the first key, so ") +
+       (marked_comment_ ? "this comment line is read as a setting"
+                        : "this line does not set the key it shows") +
+       "; save the file without the mark");
+}
+
 void SettingsSlips::check_closely(std::string_view line, const SettingsLineFacts& facts,
                                   const SettingsStore& store) {
-  if (line_number_ == 1 && line.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-    line.remove_prefix(kByteOrderMark.size());
-    bool comment = !line.empty() && line[0] == '#';
-    warn(std::string("the file begins with a UTF-8 byte-order mark, whose three invisible bytes "
-                     "(EF BB BF) become part of the first key, so ") +
-         (comment ? "this comment line is read as a setting"
-                  : "this line does not set the key it shows") +
-         "; save the file without the mark");
-    // A comment behind the mark has had its warning.
-    if (comment) return;
-  }
+  if (line_number_ == 1 && marked_comment_) return;
   if (!facts.separated) {
     if (!is_blank_line(line)) warn(missing_separator_text(line));
     return;

@@ -20,11 +20,16 @@ class SettingsSlips {
   SettingsSlips(const SettingsSlips&) = delete;
   SettingsSlips& operator=(const SettingsSlips&) = delete;
 
-  // Call once for every line read, skipped lines included, before check.
-  void count_line() { ++line_number_; }
+  // Call once for every line read, skipped lines included, before it is
+  // parsed: the parse may take the line's bytes, and the first line is
+  // looked at for a byte-order mark here.
+  void count_line(std::string_view line) {
+    if (++line_number_ == 1) check_first_line(line);
+  }
   // Looks at a line that was parsed, with what the parse found; `store` is
-  // the store after the line. Most lines need no closer look, and a file
-  // may hold millions: those return here, inline.
+  // the store after the line. `line` is read only when the line had no
+  // ':' (and so gave nothing the parse could take). Most lines need no
+  // closer look, and a file may hold millions: those return here, inline.
   void check(std::string_view line, const SettingsLineFacts& facts, const SettingsStore& store) {
     if (line_number_ > 1 && facts.separated && facts.read_keys == 0) return;
     check_closely(line, facts, store);
@@ -33,6 +38,7 @@ class SettingsSlips {
   void finish();
 
  private:
+  void check_first_line(std::string_view line);
   void check_closely(std::string_view line, const SettingsLineFacts& facts,
                      const SettingsStore& store);
   void check_read_key(unsigned bit, const SettingsLineFacts& facts, const SettingsStore& store);
@@ -41,6 +47,9 @@ class SettingsSlips {
   std::string file_name_;
   std::FILE* out_;
   std::size_t line_number_ = 0;
+  // The first line is a comment behind a byte-order mark: it has had its
+  // warning, and needs no other.
+  bool marked_comment_ = false;
   // The line that gave "string" and "saori" their values; 0 while none has.
   std::size_t request_line_ = 0;
   std::size_t module_line_ = 0;

@@ -63,6 +63,55 @@ TEST(LongText, EveryKeyGetsTheValueWhenTheLastKeyTakesIt) {
   EXPECT_EQ(store.dictionaries, (std::vector<std::string>{value, "w"}));
 }
 
+// A long last value may take over the line instead of being copied; what
+// is stored must not differ from the plain parse.
+TEST(LongText, TakingOverTheLineStoresTheSame) {
+  const std::string value(70000, 'v');
+  struct Row {
+    std::string line;
+    bool taken;
+    std::size_t spare_room = 0;
+  };
+  const Row rows[] = {
+      {"long:" + value + "\n", true},
+      {"a,b: \t" + value + " \t\n", true},
+      {"a:," + value, true},
+      {"dict,a:" + value + "\n", true},
+      {"a,dict:" + value + "\n", false},
+      {"a:" + value + "\x95\n", true},  // the lead byte takes the line feed along
+      {"dict:" + value + "\n", false},
+      {"a,b:" + value + ",tail\n", false},
+      {"a:" + value + "\"q\"\n", false},
+      {"a:" + value + "\\n\n", false},
+      {"a:"s + value + '\0' + "x\n", false},
+      {"a:x," + value + "\n", false},
+      {"taken:" + value + "\n", false},
+      {"a:" + value.substr(0, 1000) + "\n", false},
+      {"a:" + value + "\n", false, 4 * value.size()},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line.substr(0, 12));
+    SettingsStore plain;
+    SettingsStore consumed;
+    store_setting(plain, "taken", "first");
+    store_setting(consumed, "taken", "first");
+    SettingsReader reader;
+    SettingsLineFacts plain_facts;
+    SettingsLineFacts consumed_facts;
+    SettingsLineScratch scratch;
+    int plain_result = reader.parse_settings_line(plain, row.line, plain_facts, scratch);
+    std::string line = row.line;
+    line.reserve(row.spare_room);
+    int consumed_result =
+        reader.parse_settings_line_consuming(consumed, line, consumed_facts, scratch);
+    EXPECT_EQ(consumed_result, plain_result);
+    EXPECT_EQ(consumed.values, plain.values);
+    EXPECT_EQ(consumed.dictionaries.to_vector(), plain.dictionaries.to_vector());
+    EXPECT_EQ(consumed_facts.values, plain_facts.values);
+    EXPECT_EQ(line.empty(), row.taken);
+  }
+}
+
 TEST(LongText, StoringCopiesOnlyWhatItKeeps) {
   SettingsStore store;
   std::string value = "kept";
