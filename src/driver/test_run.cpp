@@ -44,8 +44,10 @@ void run_request_phase(const std::string& directory, std::string& request_text,
     std::fputs("// request_data//\n", stdout);
     std::fwrite(buffer, 1, length, stdout);
     std::fputs("\n", stdout);
-    send_request(&registry, module_name.c_str(), &buffer);
-    std::printf("// return data //\n%s\n", buffer);
+    send_request(&registry, module_name.c_str(), &buffer, &length);
+    std::fputs("// return data //\n", stdout);
+    std::fwrite(buffer, 1, length, stdout);
+    std::fputs("\n", stdout);
     host_release(buffer);
   }
 

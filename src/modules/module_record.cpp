@@ -165,6 +165,7 @@ int exchange_with_module(ModuleRecord* record, const char* request, std::size_t 
     std::printf("malloc error!\n");
     reply_length = 0;
   } else {
+    prefer_large_pages(copy, reply_length);
     if (reply_length != 0) std::memcpy(copy, bytes, reply_length);
     copy[reply_length] = '\0';
   }
@@ -175,18 +176,24 @@ int exchange_with_module(ModuleRecord* record, const char* request, std::size_t 
 }
 
 int call_request(ModuleRecord* record, char** buffer) {
+  std::size_t length = std::strlen(*buffer);
+  return call_request(record, buffer, &length);
+}
+
+int call_request(ModuleRecord* record, char** buffer, std::size_t* length) {
   char* reply = nullptr;
   std::size_t reply_length = 0;
-  if (!exchange_with_module(record, *buffer, std::strlen(*buffer), &reply, &reply_length)) {
-    return 1;
-  }
+  if (!exchange_with_module(record, *buffer, *length, &reply, &reply_length)) return 1;
   if (reply == nullptr) {
     // The request buffer becomes the empty reply: the caller always gets a
     // live buffer it may print and release.
     (*buffer)[0] = '\0';
+    *length = 0;
   } else {
     host_release(*buffer);
     *buffer = reply;
+    // A reply is text: it ends at its first NUL, wherever the module put one.
+    *length = std::strlen(reply);
   }
   return 1;
 }

@@ -27,6 +27,10 @@ int bind_module(ModuleRecord* record, const char* path);
 // is replaced by a new one holding the reply and a NUL, which the caller
 // releases with host_release. Returns 1.
 int call_request(ModuleRecord* record, char** buffer);
+// The same for a request whose length, `*length`, is known: a long request is
+// then not measured again. On return `*length` is the length of the text in
+// `*buffer`, up to its first NUL.
+int call_request(ModuleRecord* record, char** buffer, std::size_t* length);
 
 // Sends `request_length` bytes at `request` to the module. Returns 1 when the
 // module was called, with its reply in `*reply` (a host buffer of

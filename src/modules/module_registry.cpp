@@ -144,11 +144,16 @@ ModuleRecord* find_module(const ModuleRegistry* registry, const char* name) {
 }
 
 int send_request(ModuleRegistry* registry, const char* name, char** buffer) {
+  std::size_t length = std::strlen(*buffer);
+  return send_request(registry, name, buffer, &length);
+}
+
+int send_request(ModuleRegistry* registry, const char* name, char** buffer, std::size_t* length) {
   ModuleRecord* record = find_module(registry, name);
   if (record == nullptr || record->library == nullptr) {
     warn_about_unanswered_request(registry->head, record, name);
   }
-  return record != nullptr ? call_request(record, buffer) : 0;
+  return record != nullptr ? call_request(record, buffer, length) : 0;
 }
 
 int release_chain(ModuleRecord* record) {

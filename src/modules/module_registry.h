@@ -31,6 +31,8 @@ int add_module_from_line(ModuleRegistry* registry, const char* line, ModuleRecor
 // module answers for want of the name or of a loaded library, says so on
 // standard error.
 int send_request(ModuleRegistry* registry, const char* name, char** buffer);
+// The same for a request of known length, as call_request takes it.
+int send_request(ModuleRegistry* registry, const char* name, char** buffer, std::size_t* length);
 
 // The first record named `name`, bound or not; null when none is.
 ModuleRecord* find_module(const ModuleRegistry* registry, const char* name);
