@@ -28,8 +28,7 @@ char* host_copy_text(const char* text) {
 char* host_copy_bytes(const char* bytes, std::size_t length) {
   char* copy = static_cast<char*>(host_allocate(length + 1));
   if (copy == nullptr) return nullptr;
-  // A long request is written once into fresh pages.
-  prefer_large_pages(copy, length);
+  prepare_whole_write(copy, length);
   std::memcpy(copy, bytes, length);
   copy[length] = '\0';
   return copy;

@@ -165,7 +165,7 @@ int exchange_with_module(ModuleRecord* record, const char* request, std::size_t 
     std::printf("malloc error!\n");
     reply_length = 0;
   } else {
-    prefer_large_pages(copy, reply_length);
+    prepare_whole_write(copy, reply_length);
     if (reply_length != 0) std::memcpy(copy, bytes, reply_length);
     copy[reply_length] = '\0';
   }

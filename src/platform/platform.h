@@ -145,6 +145,12 @@ MemoryUse get_memory_use();
 // Nothing changes where the system has no such pages or declines.
 void prefer_large_pages(void* start, std::size_t size);
 
+// For a block about to be written whole: large pages where the system has
+// them, and the block's pages made ready in one call rather than one page
+// fault at a time, which in some virtual machines costs more than the
+// writing. Nothing changes where the system cannot.
+void prepare_whole_write(void* start, std::size_t size);
+
 // Puts the file `from` in the place of `to`, which it replaces if it
 // exists. Returns 1, or 0 when the system refused.
 int replace_file(const char* from, const char* to);

@@ -397,6 +397,12 @@ void prefer_large_pages(void* start, std::size_t size) {
   (void)size;
 }
 
+void prepare_whole_write(void* start, std::size_t size) {
+  // Pages there are made ready by the fault as they are written.
+  (void)start;
+  (void)size;
+}
+
 int replace_file(const char* from, const char* to) {
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 1 : 0;
 }
