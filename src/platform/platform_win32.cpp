@@ -113,8 +113,8 @@ std::string other_machine(std::uint16_t machine) {
   }
   const char* package = machine == kPeMachineX86 ? "win32" : "win64";
   return std::string("it is a ") + bitness(machine) + " module and this modtest is " +
-         bitness(kOwnMachine) + ": use the " + package + " package, modtest-" MODTEST_VERSION "-" + package +
-         ".zip";
+         bitness(kOwnMachine) + ": use the " + package + " package, modtest-" MODTEST_VERSION "-" +
+         package + ".zip";
 }
 
 // Looks up the libraries a module imports the way the loader does, and

@@ -86,9 +86,11 @@ static int recurse(volatile char* above) {
 
 /* The sanitizers would stop the null write before it faults. */
 #if defined(__GNUC__) && !defined(_WIN32)
-__attribute__((no_sanitize_undefined))
+#define PROBE_UNSANITIZED __attribute__((no_sanitize_undefined))
+#else
+#define PROBE_UNSANITIZED
 #endif
-static void misbehave(int entry) {
+static PROBE_UNSANITIZED void misbehave(int entry) {
   if (entry != PROBE_CRASH_IN) return;
   printf("[%s about to fail]\n", PROBE_NAME);
   switch (PROBE_FAULT) {
