@@ -15,9 +15,9 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
 command -v python3 >/dev/null || need+=(python3)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
-if [ ${#need[@]} -ne 0 ] && [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+source scripts/packages.sh
+if [ ${#need[@]} -ne 0 ]; then
+  install_group "the benchmark tools" "${need[@]}" || true
 fi
 
 cmake --preset bench >/dev/null

@@ -9,35 +9,45 @@
 #   scripts/demo.sh win64    (demo-win64/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/packages.sh
 
 # The same demo with a Windows build under Wine. The folder keeps what the
 # user changed there: test.ini and saori.ini are written only when missing,
 # and the lookup run happens in a copy.
 windows_demo() {
-  local platform=$1 compiler packages loader folder=demo-$1 scratch
+  local platform=$1 compiler mingw_package loader folder=demo-$1 scratch
   source scripts/wine_env.sh
   case $platform in
-    win32) compiler=i686-w64-mingw32-g++ packages="g++-mingw-w64-i686 wine wine64 wine32:i386" ;;
-    win64) compiler=x86_64-w64-mingw32-g++ packages="g++-mingw-w64-x86-64 wine wine64" ;;
+    win32) compiler=i686-w64-mingw32-g++ mingw_package=g++-mingw-w64-i686 ;;
+    win64) compiler=x86_64-w64-mingw32-g++ mingw_package=g++-mingw-w64-x86-64 ;;
   esac
   find_wine_loaders
-  if ! command -v "$compiler" >/dev/null || ! command -v wine >/dev/null ||
-    { [ "$platform" = win32 ] && [ -z "$wine32" ]; }; then
-    if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-      dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-      apt-get update -qq
-      # shellcheck disable=SC2086
-      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends cmake $packages >/dev/null
-      find_wine_loaders
-    fi
+  # as and ld build the probe that tells whether 32-bit programs run here.
+  [ "$platform" = win64 ] || command -v as >/dev/null || install_group binutils binutils || true
+  if [ "$platform" = win32 ] && ! kernel_runs_32bit; then
+    echo "demo.sh: the win32 demo cannot run: this kernel cannot execute 32-bit programs ($no_32bit_reason)" >&2
+    exit 1
+  fi
+  command -v cmake >/dev/null && command -v make >/dev/null ||
+    install_group "the build tools" cmake make || true
+  command -v "$compiler" >/dev/null || install_group MinGW-w64 "$mingw_package" || true
+  command -v wine >/dev/null || install_group "64-bit Wine" wine wine64 || true
+  find_wine_loaders
+  if [ "$platform" = win32 ] && [ -z "$wine32" ]; then
+    install_group "32-bit Wine" wine32:i386 || true
+    find_wine_loaders
   fi
   loader=$wine64
-  if [ "$platform" = win32 ]; then
-    if ! kernel_runs_32bit; then
-      echo "demo.sh: the win32 demo cannot run: this kernel cannot execute 32-bit programs ($no_32bit_reason)" >&2
-      exit 1
-    fi
-    loader=$wine32
+  [ "$platform" = win64 ] || loader=$wine32
+  local missing=
+  command -v cmake >/dev/null && command -v make >/dev/null ||
+    missing="cmake and make$(install_failure "the build tools")"
+  command -v "$compiler" >/dev/null || missing="$compiler$(install_failure MinGW-w64)"
+  command -v wine >/dev/null || missing="Wine$(install_failure "64-bit Wine")"
+  [ -n "$loader" ] || missing="32-bit Wine (wine32:i386)$(install_failure "32-bit Wine")"
+  if [ -n "$missing" ]; then
+    echo "demo.sh: the $platform demo cannot run without $missing" >&2
+    exit 1
   fi
 
   cmake --preset "$platform" >/dev/null
@@ -79,10 +89,11 @@ case "${1:-native}" in
   *) echo "usage: $0 [native|win32|win64]" >&2 && exit 2 ;;
 esac
 
-if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null; then
-  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends cmake g++ make >/dev/null
+if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null || ! command -v make >/dev/null; then
+  install_group "the build tools" cmake g++ make || true
+  if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null || ! command -v make >/dev/null; then
+    echo "demo.sh: the demo cannot be built without cmake, g++ and make$(install_failure "the build tools")" >&2
+    exit 1
   fi
 fi
 

@@ -6,14 +6,14 @@
 #
 #   scripts/package_linux.sh    -> build/linux-package/modtest-<version>-linux-x86_64.tar.gz
 #
-# Needs root (to make the root and enter it) and Debian's package mirror;
-# installs mmdebstrap when it is missing. The root is made once and kept:
-# later runs only copy the sources in and build. Its log is build/bullseye.log.
+# Needs root (to make the root and enter it) and a Debian package mirror:
+# the one this machine's own apt uses, else mmdebstrap's default. Installs
+# mmdebstrap when it is missing. The root is made once and kept: later runs
+# only copy the sources in and build. Its log is build/bullseye.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 suite=bullseye
-mirror=http://deb.debian.org/debian
 packages=g++,make,cmake
 root=$top/build/$suite
 out=$top/build/linux-package
@@ -24,11 +24,21 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "package_linux.sh: run as root: making and entering the $suite root needs it" >&2
   exit 1
 fi
+source scripts/packages.sh
 if ! command -v mmdebstrap >/dev/null; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends mmdebstrap \
-    >/dev/null
+  install_group mmdebstrap mmdebstrap || true
+  if ! command -v mmdebstrap >/dev/null; then
+    echo "package_linux.sh: mmdebstrap is not installed, so no $suite root can be made$(install_failure mmdebstrap)" >&2
+    exit 1
+  fi
 fi
+
+# The archive this machine's apt reads its own release from: not its
+# security or updates archives, whose suites carry a suffix.
+machine_mirror() {
+  apt-get indextargets --no-release-info --format '$(TARGET_OF) $(REPO_URI) $(RELEASE)' 2>/dev/null |
+    awk '$1 == "deb" && $3 !~ /-/ { print $2; exit }'
+}
 
 mkdir -p "$top/build"
 : >"$log"
@@ -43,16 +53,25 @@ fail() {
 stamp="$suite $packages"
 if [ "$(cat "$root/.modtest-root" 2>/dev/null)" != "$stamp" ]; then
   made=0
+  # The machine's mirror may not carry an older release: the tool's default
+  # is the last try.
+  mirrors=()
+  mirror=$(machine_mirror)
+  [ -z "$mirror" ] || mirrors+=("$mirror")
+  mirrors+=("")
   for attempt in 1 2 3; do
-    rm -rf "$root"
-    if mmdebstrap --variant=apt --include="$packages" "$suite" "$root" "$mirror" >>"$log" 2>&1; then
-      made=1
-      break
-    fi
-    echo "attempt $attempt to make the $suite root failed" >>"$log"
+    for mirror in "${mirrors[@]}"; do
+      rm -rf "$root"
+      if mmdebstrap --variant=apt --include="$packages" "$suite" "$root" ${mirror:+"$mirror"} \
+        </dev/null >>"$log" 2>&1; then
+        made=1
+        break 2
+      fi
+      echo "attempt $attempt to make the $suite root from ${mirror:-the default mirror} failed" >>"$log"
+    done
     sleep 5
   done
-  [ $made -eq 1 ] || fail "could not make the $suite root from $mirror"
+  [ $made -eq 1 ] || fail "could not make the $suite root from ${mirrors[0]:-the default mirror}${mirrors[1]+ nor the default mirror}"
   echo "$stamp" >"$root/.modtest-root"
 fi
 

@@ -35,31 +35,11 @@ skip() {
   skipped+=("$1")
 }
 
-# Installs Debian packages when this machine lets us: as root, with apt-get.
-# 32-bit Wine comes from the i386 architecture.
-install_packages() {
-  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-    say "Installing $*"
-    case " $* " in
-      *:i386\ *) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
-    esac
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
-  fi
-}
-
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
-[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
-command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
-command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
-command -v wine >/dev/null || need+=(wine wine64)
-find_wine_loaders
-[ -n "$wine32" ] || need+=(wine32:i386)
-command -v as >/dev/null && command -v ld >/dev/null || need+=(binutils)
-command -v valgrind >/dev/null || need+=(valgrind)
-[ "$(id -u)" -ne 0 ] || command -v mmdebstrap >/dev/null || need+=(mmdebstrap)
+# What is missing is installed in groups (scripts/packages.sh) when this
+# machine lets us: as root, with apt-get. A group that cannot be installed
+# costs only the parts that need it; each such part is skipped, naming the
+# group and apt's reason, and strict mode fails there.
+source scripts/packages.sh
 
 # The fuzzers need clang with its libFuzzer runtime: try to link one.
 have_fuzzer_runtime() {
@@ -72,8 +52,35 @@ have_fuzzer_runtime() {
   rm -rf "$scratch"
   return $status
 }
-have_fuzzer_runtime || need+=(clang-14 libclang-rt-14-dev)
-[ ${#need[@]} -eq 0 ] || install_packages "${need[@]}" || true
+
+basics=()
+command -v cmake >/dev/null || basics+=(cmake)
+command -v g++ >/dev/null || basics+=(g++)
+command -v make >/dev/null || basics+=(make)
+[ -f /usr/include/gtest/gtest.h ] || basics+=(libgtest-dev)
+# as and ld build the probe that tells whether this kernel runs 32-bit programs.
+command -v as >/dev/null && command -v ld >/dev/null || basics+=(binutils)
+[ ${#basics[@]} -eq 0 ] || install_group "the build basics" "${basics[@]}" || true
+if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null || [ ! -f /usr/include/gtest/gtest.h ]; then
+  echo "ERROR: nothing can be built or tested without cmake, g++ and GoogleTest (libgtest-dev)$(install_failure "the build basics")" >&2
+  exit 1
+fi
+
+mingw=()
+command -v i686-w64-mingw32-g++ >/dev/null || mingw+=(g++-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++ >/dev/null || mingw+=(g++-mingw-w64-x86-64)
+[ ${#mingw[@]} -eq 0 ] || install_group MinGW-w64 "${mingw[@]}" || true
+command -v wine >/dev/null || install_group "64-bit Wine" wine wine64 || true
+find_wine_loaders
+# 32-bit Wine only where 32-bit programs run at all: elsewhere it costs the
+# i386 architecture, its package lists and the risk of their being half synced.
+kernel_runs_32bit || true
+if [ -z "$wine32" ] && [ -z "$no_32bit_reason" ]; then
+  install_group "32-bit Wine" wine32:i386 || true
+fi
+command -v valgrind >/dev/null || install_group valgrind valgrind || true
+have_fuzzer_runtime || install_group "clang-14 and its fuzzer runtime" clang-14 libclang-rt-14-dev || true
+[ "$(id -u)" -ne 0 ] || command -v mmdebstrap >/dev/null || install_group mmdebstrap mmdebstrap || true
 find_wine_loaders
 export MODTEST_WINE64=$wine64
 
@@ -85,7 +92,7 @@ if command -v i686-w64-mingw32-g++ >/dev/null; then
   cmake --build build/win32 -j "$jobs"
   win32_dir=$root/build/win32
 else
-  skip "win32 build: MinGW-w64 i686 is not installed"
+  skip "win32 build: MinGW-w64 i686 is not installed$(install_failure MinGW-w64)"
 fi
 if command -v x86_64-w64-mingw32-g++ >/dev/null; then
   say "Building win64"
@@ -94,10 +101,10 @@ if command -v x86_64-w64-mingw32-g++ >/dev/null; then
   if command -v wine >/dev/null; then
     win64_dir=$root/build/win64
   else
-    skip "win64 end-to-end tests: Wine is not installed"
+    skip "win64 end-to-end tests: Wine is not installed$(install_failure "64-bit Wine")"
   fi
 else
-  skip "win64 build and its tests: MinGW-w64 x86_64 is not installed"
+  skip "win64 build and its tests: MinGW-w64 x86_64 is not installed$(install_failure MinGW-w64)"
 fi
 
 # The win32 runs: first whether this kernel runs 32-bit programs at all,
@@ -105,12 +112,12 @@ fi
 win32_can_run=0
 not_run=
 if [ -n "$win32_dir" ]; then
-  if ! kernel_runs_32bit; then
+  if [ -n "$no_32bit_reason" ]; then
     not_run="win32 runs NOT RUN: this kernel cannot execute 32-bit programs ($no_32bit_reason); \
 the win32 end-to-end cases and the win32 package are only checked, not run"
     echo "WARNING: $not_run" >&2
   elif [ -z "$wine32" ]; then
-    skip "win32 runs: 32-bit Wine (wine32:i386) is not installed"
+    skip "win32 runs: 32-bit Wine (wine32:i386) is not installed$(install_failure "32-bit Wine")"
   else
     win32_can_run=1
   fi
@@ -147,7 +154,7 @@ memcheck=OFF
 if command -v valgrind >/dev/null; then
   memcheck=ON
 else
-  skip "memcheck of the native end-to-end tests: valgrind is not installed"
+  skip "memcheck of the native end-to-end tests: valgrind is not installed$(install_failure valgrind)"
 fi
 
 say "Building native"
@@ -174,10 +181,16 @@ done
 shopt -u nullglob
 if [ "$(id -u)" -eq 0 ]; then
   started=$SECONDS
-  scripts/package_linux.sh >/dev/null
-  echo "Linux package built in the bullseye root in $((SECONDS - started)) s"
-  packages+=(build/linux-package/modtest-*.tar.gz)
-  export MODTEST_OLD_ROOT=$root/build/bullseye
+  package_errors=$(mktemp)
+  if scripts/package_linux.sh >/dev/null 2>"$package_errors"; then
+    echo "Linux package built in the bullseye root in $((SECONDS - started)) s"
+    packages+=(build/linux-package/modtest-*.tar.gz)
+    export MODTEST_OLD_ROOT=$root/build/bullseye
+  else
+    cat "$package_errors" >&2
+    skip "Linux package: $(grep '^package_linux.sh: ' "$package_errors" | tail -n 1 | cut -d' ' -f2-)"
+  fi
+  rm -f "$package_errors"
 else
   skip "Linux package: building it in a Debian 11 root needs root"
 fi
@@ -193,7 +206,7 @@ if have_fuzzer_runtime; then
   say "Fuzzing"
   scripts/fuzz.sh "${MODTEST_FUZZ_SECONDS:-60}"
 else
-  skip "fuzzing: clang-14 with its libFuzzer runtime (libclang-rt-14-dev) is not installed"
+  skip "fuzzing: clang-14 with its libFuzzer runtime (libclang-rt-14-dev) is not installed$(install_failure "clang-14 and its fuzzer runtime")"
 fi
 
 if [ ${#skipped[@]} -ne 0 ]; then
