@@ -60,15 +60,41 @@ install_group() {
   update_package_lists
   echo "Installing $name: $*"
   log=$(mktemp)
-  if DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" \
-    >"$log" 2>&1; then
+  if apt_install "$log" "$@"; then
     rm -f "$log"
     return 0
   fi
-  install_failures[$name]=$(last_apt_error "$log")
+  local reason
+  reason=$(last_apt_error "$log")
+  # A half-synced index of the updates (say the i386 one of the security
+  # archive) leaves packages of two architectures that must match at
+  # different versions. The release archive alone has them all, whole: a
+  # second try takes every package from there, moving a shared library
+  # that an earlier group took from the updates back to its release
+  # version where it must.
+  local preferences codename
+  codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+  if [ -n "$codename" ]; then
+    preferences=$(mktemp)
+    printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n' "$codename" >"$preferences"
+    if apt_install "$log" --allow-downgrades -o Dir::Etc::Preferences="$preferences" "$@"; then
+      rm -f "$log" "$preferences"
+      echo "WARNING: $name ($*) installed from the $codename release archive alone, without its updates: the first try failed: $reason" >&2
+      return 0
+    fi
+    rm -f "$preferences"
+  fi
+  install_failures[$name]=$reason
   rm -f "$log"
-  echo "WARNING: could not install $name ($*): ${install_failures[$name]}" >&2
+  echo "WARNING: could not install $name ($*): $reason" >&2
   return 1
+}
+
+# apt-get install ARGS..., its output in the file LOG.
+apt_install() {
+  local log=$1
+  shift
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1
 }
 
 install_failure() {
