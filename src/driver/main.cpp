@@ -3,7 +3,7 @@
 
 #include "driver/check_run.h"
 #include "driver/options.h"
-#include "driver/test_run.h"
+#include "driver/single_run.h"
 #include "driver/timeout_setting.h"
 #include "platform/platform.h"
 
@@ -28,5 +28,5 @@ int main(int argc, char** argv) {
   const char* timeout = std::getenv("MODTEST_TIMEOUT");
   install_fault_reporting(parse_timeout_setting(timeout), timeout != nullptr ? timeout : "");
   if (options.action == Options::kCheck) return run_check(options.cases_path, options.update);
-  return run_test();
+  return run_single();
 }

@@ -1,4 +1,4 @@
-#include "driver/test_run.h"
+#include "driver/single_run.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -57,7 +57,7 @@ void run_request_phase(const std::string& directory, std::string& request_text,
 
 }  // namespace
 
-int run_test() {
+int run_single() {
   std::string directory;
   std::string request_text;
   std::string module_name;
