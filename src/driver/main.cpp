@@ -1,9 +1,11 @@
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
-#include "driver/check_run.h"
+#include "check/check_run.h"
 #include "driver/options.h"
-#include "driver/test_run.h"
+#include "driver/program_directory.h"
+#include "driver/single_run.h"
 #include "driver/timeout_setting.h"
 #include "platform/platform.h"
 
@@ -27,6 +29,10 @@ int main(int argc, char** argv) {
   }
   const char* timeout = std::getenv("MODTEST_TIMEOUT");
   install_fault_reporting(parse_timeout_setting(timeout), timeout != nullptr ? timeout : "");
-  if (options.action == Options::kCheck) return run_check(options.cases_path, options.update);
-  return run_test();
+  if (options.action == Options::kCheck) {
+    std::string directory;
+    get_program_directory(directory);
+    return run_check(options.cases_path, options.update, directory, kUsageLine);
+  }
+  return run_single();
 }

@@ -6,6 +6,7 @@
 
 #include "modules/host_memory.h"
 #include "modules/module_warning.h"
+#include "text/messages.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ ModuleBlock make_module_block(const char* text, std::size_t length) {
   // An empty text still gets a real block: the module owns it and frees it.
   ModuleBlock block = alloc_module_block(length == 0 ? 1 : length);
   if (block == nullptr) {
-    std::printf("block alloc error!\n");
+    std::fputs(kBlockAllocError, stdout);
     return nullptr;
   }
   std::memcpy(lock_module_block(block), text, length);
@@ -102,7 +103,7 @@ int bind_module(ModuleRecord* record, const char* path) {
   record->library = load_library(path);
   leave_module_call();
   if (record->library == nullptr) {
-    std::printf("NG\n");
+    std::fputs(kLibraryNotLoaded, stdout);
     warn_about_module(record, "did not load: %s", describe_library_failure(path).c_str());
     return 0;
   }
@@ -112,13 +113,13 @@ int bind_module(ModuleRecord* record, const char* path) {
       find_entry<ModuleRequestEntry>(record, "request", 8, "a request to it comes back unanswered");
   record->load_entry = find_entry<ModuleLoadEntry>(record, "load", 8, "it cannot be bound");
   if (record->load_entry == nullptr) {
-    std::printf("load is not export!\n");
+    std::fputs(kLoadNotExported, stdout);
     return 0;
   }
-  std::printf("dll loading.\n");
+  std::fputs(kLibraryLoading, stdout);
   char* directory = host_copy_text(path);
   if (directory == nullptr) {
-    std::printf("DLL path malloc error!\n");
+    std::fputs(kModulePathAllocError, stdout);
     return 0;
   }
   std::size_t length = module_directory_length(directory);
@@ -140,7 +141,7 @@ int exchange_with_module(ModuleRecord* record, const char* request, std::size_t 
                          char** reply_copy, std::size_t* reply_copy_length) {
   if (record->request_entry == nullptr) {
     // A library that did not load at all has said so already.
-    if (record->library != nullptr) std::printf("request is not export!\n");
+    if (record->library != nullptr) std::fputs(kRequestNotExported, stdout);
     return 0;
   }
   ModuleBlock block = make_module_block(request, request_length);
@@ -162,7 +163,7 @@ int exchange_with_module(ModuleRecord* record, const char* request, std::size_t 
   }
   char* copy = static_cast<char*>(host_allocate(reply_length + 1));
   if (copy == nullptr) {
-    std::printf("malloc error!\n");
+    std::fputs(kReplyCopyAllocError, stdout);
     reply_length = 0;
   } else {
     prepare_whole_write(copy, reply_length);

@@ -6,20 +6,13 @@
 #include "modules/host_memory.h"
 #include "modules/module_field_reader.h"
 #include "modules/module_warning.h"
+#include "text/messages.h"
 
 namespace {
 
 // One read of the list takes at most this many bytes less one; the rest of a
 // longer line comes as a line of its own.
 constexpr std::size_t kLineBufferSize = 32768;
-
-// "%s could not be loaded.", in the Shift_JIS text module writers know.
-constexpr const char kLoadFailureFormat[] =
-    "%s"
-    "\x82\xf0"
-    "load"
-    "\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81\x42"
-    "\n";
 
 // add_module_from_line's answer when the record could not be completed.
 constexpr int kOutOfMemory = -1;
@@ -67,7 +60,7 @@ ModuleRecord* get_next(const ModuleRecord* record) {
 int append_empty_record(ModuleRecord* record) {
   record->next = static_cast<ModuleRecord*>(host_allocate(sizeof(ModuleRecord)));
   if (record->next == nullptr) {
-    std::printf("set_nextpointer NG\n");
+    std::fputs(kNextRecordAllocError, stdout);
     return 0;
   }
   init_record(record->next);
@@ -98,8 +91,8 @@ int add_module_from_line(ModuleRegistry* registry, const char* line, ModuleRecor
     std::printf(kLoadFailureFormat, record->path);
   }
   registry->count += 1;
-  std::printf("name:%s\n", get_name(record));
-  std::printf("path:%s\n", get_path(record));
+  std::printf(kModuleNameFormat, get_name(record));
+  std::printf(kModulePathFormat, get_path(record));
   return 1;
 }
 
@@ -108,13 +101,13 @@ int load_module_list(ModuleRegistry* registry, const char* directory) {
   TextFile* file = list_path != nullptr ? open_text_file(list_path) : nullptr;
   host_release(list_path);
   if (file == nullptr) {
-    std::printf("saori.ini don't open!!\n");
+    std::fputs(kModuleListNotOpened, stdout);
     return 0;
   }
   registry->directory = host_copy_text(directory);
   registry->head = static_cast<ModuleRecord*>(host_allocate(sizeof(ModuleRecord)));
   if (registry->directory == nullptr || registry->head == nullptr) {
-    std::printf("init malloc error!");
+    std::fputs(kListStartAllocError, stdout);
     host_release(registry->head);
     registry->head = nullptr;
     close_text_file(file);

@@ -3,6 +3,7 @@
 
 #include "settings/settings_reader.h"
 #include "settings/settings_slips.h"
+#include "text/messages.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ int SettingsReader::read_settings(SettingsStore& store, const std::string& direc
   if (locate_settings_file(path, directory)) file = open_text_file(path.c_str());
   if (file == nullptr) {
     // Also when the file just found vanished before it could be read again.
-    std::cout << "don't open!!\n";
+    std::cout << kSettingsNotOpened;
     return 0;
   }
   SettingsSlips slips(path.substr(directory.size()));

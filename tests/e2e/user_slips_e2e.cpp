@@ -1,6 +1,6 @@
 // Slips a user makes in the two files, each said in one line on standard
 // error while standard output stays exactly what it always was. Placeholders
-// as in run_test_e2e.cpp; an expected standard-error line that ends in '*'
+// as in single_run_e2e.cpp; an expected standard-error line that ends in '*'
 // matches any line that begins with the text before it (the system's own
 // words for a library that did not load differ by platform).
 

@@ -1,4 +1,4 @@
-#include "driver/cases_update.h"
+#include "check/cases_update.h"
 
 #include <gtest/gtest.h>
 

@@ -3,11 +3,13 @@
 #include <string>
 
 // The check mode: reads the cases file at `cases_path`, binds the modules of
-// saori.ini beside the executable once, sends every case's request in file
-// order and reports each in TAP on standard output; the binding lines and
+// saori.ini in `directory` once, sends every case's request in file order
+// and reports each in TAP on standard output; the binding lines and
 // whatever modules print go to standard error. With `update`, then writes
 // the actual replies into the file's reply: lines. Returns the exit code: 0
 // when every case passed, 1 when any failed (a module that crashed, ended
 // the process or hung included), 2 when the file could not be read or
-// written or is wrong, with a line on standard error for each problem.
-int run_check(const std::string& cases_path, bool update);
+// written or is wrong, with a line on standard error for each problem and
+// `usage_line` after the one for a file that would not open.
+int run_check(const std::string& cases_path, bool update, const std::string& directory,
+              const char* usage_line);

@@ -1,15 +1,8 @@
-#include "driver/report_output.h"
+#include "report/tap_text.h"
 
-#include <cstring>
-
-#include "platform/platform.h"
+#include "report/report_buffer.h"
 
 namespace {
-
-// Large enough that a report of many short lines takes few writes.
-constexpr std::size_t kCapacity = 64 * 1024;
-char kept[kCapacity];
-std::size_t kept_length = 0;
 
 // How many bytes of the UTF-8 character at the front of `bytes` make a
 // character that may be shown as it is: 0 when they are no whole UTF-8
@@ -116,37 +109,6 @@ std::size_t report_readable(const char* text, std::size_t length, char special, 
 }
 
 }  // namespace
-
-void report_flush() {
-  write_output_now(kept, kept_length);
-  kept_length = 0;
-}
-
-void report_bytes(const char* bytes, std::size_t length) {
-  if (kept_length + length > kCapacity) {
-    report_flush();
-    if (length > kCapacity) {
-      write_output_now(bytes, length);
-      return;
-    }
-  }
-  std::memcpy(kept + kept_length, bytes, length);
-  kept_length += length;
-}
-
-void report_text(const char* text) {
-  report_bytes(text, std::strlen(text));
-}
-
-void report_number(unsigned long long number) {
-  char digits[24];
-  char* at = digits + sizeof digits;
-  do {
-    *--at = static_cast<char>('0' + number % 10);
-    number /= 10;
-  } while (number != 0);
-  report_bytes(at, static_cast<std::size_t>(digits + sizeof digits - at));
-}
 
 void report_quoted(const char* bytes, std::size_t length) {
   report_bytes("\"", 1);

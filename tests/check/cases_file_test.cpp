@@ -1,4 +1,4 @@
-#include "driver/cases_file.h"
+#include "check/cases_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "driver/test_run.h"
+#include "driver/single_run.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include "modules/host_memory.h"
 #include "modules/module_registry.h"
 #include "settings/settings_reader.h"
+#include "text/messages.h"
 
 namespace {
 
@@ -39,13 +40,13 @@ void run_request_phase(const std::string& directory, std::string& request_text,
   char* buffer = host_copy_bytes(request_text.data(), length);
   std::string().swap(request_text);  // the buffer is the one copy needed from here
   if (buffer == nullptr) {
-    std::printf("request malloc error!\n");
+    std::fputs(kRequestAllocError, stdout);
   } else {
-    std::fputs("// request_data//\n", stdout);
+    std::fputs(kRequestHeading, stdout);
     std::fwrite(buffer, 1, length, stdout);
     std::fputs("\n", stdout);
     send_request(&registry, module_name.c_str(), &buffer, &length);
-    std::fputs("// return data //\n", stdout);
+    std::fputs(kReplyHeading, stdout);
     std::fwrite(buffer, 1, length, stdout);
     std::fputs("\n", stdout);
     host_release(buffer);
@@ -57,7 +58,7 @@ void run_request_phase(const std::string& directory, std::string& request_text,
 
 }  // namespace
 
-int run_test() {
+int run_single() {
   std::string directory;
   std::string request_text;
   std::string module_name;

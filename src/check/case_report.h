@@ -1,0 +1,35 @@
+#pragma once
+
+// The check mode's report in TAP: a line for each case and, where there is
+// more to say, a YAML block; the plan and a summary at the end. A module
+// that crashes, hangs or ends the process cuts the run short: the report is
+// then finished from the fault handler, every case still in it.
+
+#include <cstddef>
+
+#include "check/case_runner.h"
+#include "check/cases_file.h"
+
+// How far a check run has come: what finishing a cut report needs. The run
+// keeps it up to date; the fault handler only reads it, and the cases, which
+// stay as they are while a module runs.
+struct CheckProgress {
+  enum Phase { kBinding, kCases, kUnloading };
+  Phase phase = kBinding;
+  const CasesFile* file = nullptr;
+  std::size_t current = 0;  // index of the case being sent
+  unsigned long repetition = 0;
+  std::size_t passed = 0;
+  std::size_t failed = 0;
+};
+
+// Starts the report of `progress.file` with its version line and, until
+// end_case_report, has a fault finish it from `progress`, which must live
+// that long.
+void start_case_report(const CheckProgress& progress);
+
+// The line of case `index` and its block.
+void report_outcome(const CasesFile& file, std::size_t index, const Outcome& outcome);
+
+// Ends the report with the plan and the summary and writes it out.
+void end_case_report(const CheckProgress& progress);

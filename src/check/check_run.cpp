@@ -1,0 +1,90 @@
+#include "check/check_run.h"
+
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "check/case_report.h"
+#include "check/case_runner.h"
+#include "check/cases_file.h"
+#include "check/cases_rewrite.h"
+#include "modules/host_memory.h"
+#include "modules/module_registry.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The actual reply of a case, kept for --update when it changes the file.
+void keep_for_update(const CasesFile& file, const CheckCase& check_case, const Outcome& outcome,
+                     std::vector<ReplyEdit>& edits) {
+  if (outcome.reply == nullptr) return;
+  std::string_view actual(outcome.reply, outcome.reply_length);
+  if (check_case.has_reply && actual == file.view(check_case, check_case.reply)) return;
+  bool add = !check_case.has_reply;
+  edits.push_back({add ? check_case.request_line : check_case.reply_line, add, std::string()});
+  edits.back().value.assign(actual);
+}
+
+}  // namespace
+
+int run_check(const std::string& cases_path, bool update, const std::string& directory,
+              const char* usage_line) {
+  CasesFile file;
+  std::vector<std::string> errors;
+  CasesFileResult read = read_cases_file(cases_path, file, errors);
+  if (read == kCasesFileUnreadable) {
+    std::fprintf(stderr, "modtest: cannot open the cases file %s\n%s", cases_path.c_str(),
+                 usage_line);
+    return kExitUsage;
+  }
+  if (read == kCasesFileBad) {
+    for (const std::string& error : errors) std::fprintf(stderr, "modtest: %s\n", error.c_str());
+    return kExitUsage;
+  }
+
+  // Standard output carries the report alone; the binding lines and
+  // whatever a module prints go to standard error, unbuffered so that they
+  // stay in order with the host's warnings there.
+  reserve_standard_output();
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  CheckProgress progress;
+  progress.file = &file;
+  start_case_report(progress);
+
+  ModuleRegistry registry;
+  init_registry(&registry);
+  load_module_list(&registry, directory.c_str());
+
+  progress.phase = CheckProgress::kCases;
+  // Each module name of the file looked up once.
+  std::vector<ModuleRecord*> records;
+  for (const std::string& name : file.modules)
+    records.push_back(find_module(&registry, name.c_str()));
+  std::vector<ReplyEdit> edits;
+  for (std::size_t index = 0; index < file.cases.size(); ++index) {
+    const CheckCase& check_case = file.cases[index];
+    progress.current = index;
+    ModuleRecord* record = records[check_case.module];
+    Outcome outcome;
+    outcome.message = unsendable_reason(registry, record);
+    if (outcome.message == nullptr) {
+      send_case(record, file, check_case, progress.repetition, outcome);
+    }
+    if (outcome.passed) {
+      progress.passed += 1;
+    } else {
+      progress.failed += 1;
+    }
+    report_outcome(file, index, outcome);
+    if (update) keep_for_update(file, check_case, outcome, edits);
+    host_release(outcome.reply);
+  }
+
+  progress.phase = CheckProgress::kUnloading;
+  unload_all_modules(&registry);
+  end_registry(&registry);
+  end_case_report(progress);
+
+  if (update && !update_cases_file(cases_path, edits)) return kExitUsage;
+  return progress.failed == 0 ? kExitSuccess : kExitCasesFailed;
+}
