@@ -60,6 +60,8 @@ command -v make >/dev/null || basics+=(make)
 [ -f /usr/include/gtest/gtest.h ] || basics+=(libgtest-dev)
 # as and ld build the probe that tells whether this kernel runs 32-bit programs.
 command -v as >/dev/null && command -v ld >/dev/null || basics+=(binutils)
+# The Linux package's check mounts /proc in the Debian 11 root.
+[ "$(id -u)" -ne 0 ] || command -v mount >/dev/null || basics+=(mount)
 [ ${#basics[@]} -eq 0 ] || install_group "the build basics" "${basics[@]}" || true
 if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null || [ ! -f /usr/include/gtest/gtest.h ]; then
   echo "ERROR: nothing can be built or tested without cmake, g++ and GoogleTest (libgtest-dev)$(install_failure "the build basics")" >&2
