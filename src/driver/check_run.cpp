@@ -8,6 +8,7 @@
 
 #include "driver/cases_file.h"
 #include "driver/cases_update.h"
+#include "driver/exit_code.h"
 #include "driver/options.h"
 #include "driver/program_directory.h"
 #include "driver/report_output.h"

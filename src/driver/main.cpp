@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "driver/check_run.h"
+#include "driver/exit_code.h"
 #include "driver/options.h"
 #include "driver/test_run.h"
 #include "driver/timeout_setting.h"
@@ -26,7 +27,9 @@ int main(int argc, char** argv) {
       break;
   }
   const char* timeout = std::getenv("MODTEST_TIMEOUT");
-  install_fault_reporting(parse_timeout_setting(timeout), timeout != nullptr ? timeout : "");
+  const FaultExitCodes codes{kExitModuleCrashed, kExitModuleTimedOut, kExitModuleEndedProcess,
+                             kExitOwnFault};
+  install_fault_reporting(codes, parse_timeout_setting(timeout), timeout != nullptr ? timeout : "");
   if (options.action == Options::kCheck) return run_check(options.cases_path, options.update);
   return run_test();
 }

@@ -21,6 +21,9 @@ namespace {
 FaultLine current_call;            // who and which entry, while inside a module
 volatile sig_atomic_t inside = 0;  // 1 from enter_module_call to leave_module_call
 FaultEpilogue epilogue = nullptr;
+FaultExitCodes exit_codes{};
+// The code a fault while reporting ends the run with; set at installation.
+volatile sig_atomic_t decided_code = 0;
 
 // A module that overflows its stack leaves none for the handler.
 alignas(16) char handler_stack[64 * 1024];
@@ -57,7 +60,6 @@ void try_flush_output() {
 
 [[noreturn]] void finish(FaultLine& line, int exit_code) {
   static volatile sig_atomic_t finishing = 0;
-  static volatile sig_atomic_t decided_code = kExitOwnFault;
   if (finishing) _exit(decided_code);
   finishing = 1;
   decided_code = exit_code;
@@ -97,7 +99,7 @@ void on_fault(int signal_number, siginfo_t* info, void*) {
   if (is_stack_overflow(signal_number, address)) {
     line.append("stack overflow");
     line.end();
-    finish(line, inside ? kExitModuleCrashed : kExitOwnFault);
+    finish(line, inside ? exit_codes.crashed : exit_codes.own_fault);
   }
   line.append(signal_description(signal_number, info->si_code));
   if (signal_number != SIGABRT) {
@@ -106,7 +108,7 @@ void on_fault(int signal_number, siginfo_t* info, void*) {
     line.append(")");
   }
   line.end();
-  finish(line, inside ? kExitModuleCrashed : kExitOwnFault);
+  finish(line, inside ? exit_codes.crashed : exit_codes.own_fault);
 }
 
 void on_exit_call(int status, void*) {
@@ -115,7 +117,7 @@ void on_exit_call(int status, void*) {
   line.begin(&current_call, FaultLine::kEndedProcess);
   line.append_number(status);
   line.end();
-  finish(line, kExitModuleEndedProcess);
+  finish(line, exit_codes.ended_process);
 }
 
 timespec now() {
@@ -145,7 +147,7 @@ void* watch_calls(void*) {
   line.append(watch_text);
   line.append(" s");
   line.end();
-  finish(line, kExitModuleTimedOut);
+  finish(line, exit_codes.timed_out);
 }
 
 void start_watchdog(double seconds, const char* text) {
@@ -182,7 +184,10 @@ void find_own_stack() {
 
 }  // namespace
 
-void install_fault_reporting(double timeout_seconds, const char* timeout_text) {
+void install_fault_reporting(const FaultExitCodes& codes, double timeout_seconds,
+                             const char* timeout_text) {
+  exit_codes = codes;
+  decided_code = codes.own_fault;
   find_own_stack();
   stack_t stack{};
   stack.ss_sp = handler_stack;

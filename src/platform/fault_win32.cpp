@@ -21,6 +21,9 @@ namespace {
 FaultLine current_call;  // who and which entry, while inside a module
 volatile LONG inside = 0;
 FaultEpilogue epilogue = nullptr;
+FaultExitCodes exit_codes{};
+// The code a fault while reporting ends the run with; set at installation.
+volatile LONG decided_code = 0;
 
 // Kept free on the run's thread for the filter, so that a module that
 // overflows the stack still gets its report.
@@ -78,7 +81,6 @@ void try_flush_output(bool from_faulting_thread) {
 
 [[noreturn]] void finish(const FaultLine& line, int exit_code, bool flush, bool faulting_thread) {
   static volatile LONG finishing_thread = 0;
-  static volatile LONG decided_code = kExitOwnFault;
   LONG me = static_cast<LONG>(GetCurrentThreadId());
   LONG first = InterlockedCompareExchange(&finishing_thread, me, 0);
   // A fault while reporting ends the run with the code already decided; a
@@ -140,7 +142,7 @@ LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS* pointers) {
   line.begin(inside ? &current_call : nullptr, FaultLine::kCrashed);
   describe_exception(line, *pointers->ExceptionRecord);
   line.end();
-  finish(line, inside ? kExitModuleCrashed : kExitOwnFault, true, true);
+  finish(line, inside ? exit_codes.crashed : exit_codes.own_fault, true, true);
 }
 
 // The last exception raised in a library's initialisation code, and the
@@ -163,7 +165,7 @@ void on_abort(int) {
   line.begin(inside ? &current_call : nullptr, FaultLine::kCrashed);
   line.append("aborted");
   line.end();
-  finish(line, inside ? kExitModuleCrashed : kExitOwnFault, true, true);
+  finish(line, inside ? exit_codes.crashed : exit_codes.own_fault, true, true);
 }
 
 // Windows does not tell a process's exit code before the process has
@@ -173,7 +175,7 @@ void report_ended_process(bool flush) {
   static FaultLine line;
   line.begin(&current_call, FaultLine::kEndedProcessUnknownCode);
   line.end();
-  finish(line, kExitModuleEndedProcess, flush, true);
+  finish(line, exit_codes.ended_process, flush, true);
 }
 
 // A module's exit() runs the program's exit handlers first, then
@@ -215,7 +217,7 @@ DWORD WINAPI watch_calls(void*) {
   line.append(watch_text);
   line.append(" s");
   line.end();
-  finish(line, kExitModuleTimedOut, true, false);
+  finish(line, exit_codes.timed_out, true, false);
 }
 
 void start_watchdog(double seconds, const char* text) {
@@ -241,7 +243,10 @@ __attribute__((section(".CRT$XLB"), used)) PIMAGE_TLS_CALLBACK modtest_image_cal
     on_image_event;
 }
 
-void install_fault_reporting(double timeout_seconds, const char* timeout_text) {
+void install_fault_reporting(const FaultExitCodes& codes, double timeout_seconds,
+                             const char* timeout_text) {
+  exit_codes = codes;
+  decided_code = codes.own_fault;
   ULONG guarantee = kHandlerStack;
   SetThreadStackGuarantee(&guarantee);
   SetUnhandledExceptionFilter(on_unhandled_exception);
@@ -305,7 +310,7 @@ void end_library_initialisation_watch(bool failed) {
   line.begin(&current_call, FaultLine::kCrashed);
   describe_exception(line, noted_exception);
   line.end();
-  finish(line, kExitModuleCrashed, true, true);
+  finish(line, exit_codes.crashed, true, true);
 }
 
 void set_fault_epilogue(FaultEpilogue new_epilogue) {

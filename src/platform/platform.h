@@ -88,25 +88,23 @@ void close_text_file(TextFile* file);
 // text-file reader does its own line-end handling on top of it.
 std::FILE* open_binary_file(const char* path);
 
-// How a run ends. Scripts rely on these; the README lists them.
-enum ExitCode : int {
-  kExitSuccess = 0,
-  kExitCasesFailed = 1,
-  kExitUsage = 2,
-  kExitModuleCrashed = 3,
-  kExitModuleTimedOut = 4,
-  kExitModuleEndedProcess = 5,
-  kExitOwnFault = 6,
+// The exit codes a report ends the run with; the caller owns their values.
+struct FaultExitCodes {
+  int crashed;        // a fault inside a module call
+  int timed_out;      // a call that did not return in time
+  int ended_process;  // a module that ended the process inside a call
+  int own_fault;      // any other fault: modtest's own
 };
 
 // From here on a fault is reported on standard error and ends the run: one
-// inside a module call with kExitModuleCrashed, any other as modtest's own
-// with kExitOwnFault. A module that ends the process inside a call is
-// reported too (kExitModuleEndedProcess). With `timeout_seconds` > 0 a
+// inside a module call with `codes.crashed`, any other as modtest's own with
+// `codes.own_fault`. A module that ends the process inside a call is
+// reported too (`codes.ended_process`). With `timeout_seconds` > 0 a
 // watchdog also ends a call that has not returned in time
-// (kExitModuleTimedOut); `timeout_text` is how the user wrote the time.
+// (`codes.timed_out`); `timeout_text` is how the user wrote the time.
 // Without a timeout no watchdog thread or timer exists.
-void install_fault_reporting(double timeout_seconds, const char* timeout_text);
+void install_fault_reporting(const FaultExitCodes& codes, double timeout_seconds,
+                             const char* timeout_text);
 
 // Brackets one call into a module, its library's loading and release
 // included. `name`, `path` and `entry` say in a report which module and
