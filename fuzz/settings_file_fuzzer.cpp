@@ -15,6 +15,7 @@
 
 #include "settings/settings_reader.h"
 #include "settings_invariants.h"
+#include "text/text_file.h"
 
 namespace {
 

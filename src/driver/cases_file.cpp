@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "settings/settings_line_parser.h"
 #include "settings/settings_reader.h"
+#include "text/text_file.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "modules/host_memory.h"
 #include "modules/module_field_reader.h"
 #include "modules/module_warning.h"
+#include "text/text_file.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 
 #include "settings/settings_reader.h"
 #include "settings/settings_slips.h"
+#include "text/text_file.h"
 
 namespace {
 

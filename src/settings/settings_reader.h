@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "settings/settings_store.h"
+#include "text/text_file.h"
 
 // What parsing one line found, beyond what it stored: what the warnings
 // about slips in the file need to know.

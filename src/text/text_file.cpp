@@ -1,4 +1,7 @@
+#include "text/text_file.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
