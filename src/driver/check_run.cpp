@@ -14,7 +14,10 @@
 #include "driver/report_output.h"
 #include "modules/host_memory.h"
 #include "modules/module_registry.h"
-#include "platform/platform.h"
+#include "platform/fault_reporting.h"
+#include "platform/files.h"
+#include "platform/process_memory.h"
+#include "platform/standard_output.h"
 
 namespace {
 

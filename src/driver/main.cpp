@@ -6,7 +6,8 @@
 #include "driver/options.h"
 #include "driver/test_run.h"
 #include "driver/timeout_setting.h"
-#include "platform/platform.h"
+#include "platform/fault_reporting.h"
+#include "platform/standard_output.h"
 
 // Without options a run is configured only by the files beside it.
 int main(int argc, char** argv) {

@@ -6,13 +6,15 @@
 
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/standard_output.h"
 
 namespace {
 
 int output_descriptor = STDOUT_FILENO;
 
 }  // namespace
+
+void prepare_standard_output() {}
 
 void write_output_now(const char* bytes, std::size_t length) {
   while (length > 0) {

@@ -1,12 +1,13 @@
 // Standard output as the report sees it on Windows: a handle that may be
 // kept apart from the one the C runtimes and modules write to.
 
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/standard_output.h"
 
 namespace {
 
@@ -14,6 +15,11 @@ namespace {
 HANDLE output_handle = nullptr;
 
 }  // namespace
+
+void prepare_standard_output() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
 
 void write_output_now(const char* bytes, std::size_t length) {
   HANDLE output = output_handle != nullptr ? output_handle : GetStdHandle(STD_OUTPUT_HANDLE);

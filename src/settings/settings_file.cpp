@@ -1,6 +1,7 @@
 #include <exception>
 #include <iostream>
 
+#include "platform/process_memory.h"
 #include "settings/settings_reader.h"
 #include "settings/settings_slips.h"
 #include "text/text_file.h"

@@ -4,7 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
 #include "settings/settings_store.h"
 #include "text/text_file.h"
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "settings/settings_reader.h"
 #include "settings/settings_store.h"
 #include "temp_folder.h"

@@ -5,8 +5,6 @@
 // static memory, write and end the process. They end it with
 // TerminateProcess: ExitProcess would run the broken module's detach code.
 
-#include "platform/fault_win32.h"
-
 #include <windows.h>
 
 #include <csignal>
@@ -14,7 +12,8 @@
 #include <cstdlib>
 
 #include "platform/fault_line.h"
-#include "platform/platform.h"
+#include "platform/fault_reporting.h"
+#include "platform/initialisation_watch_win32.h"
 
 namespace {
 
@@ -146,7 +145,7 @@ LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS* pointers) {
 }
 
 // The last exception raised in a library's initialisation code, and the
-// handler that notes it; see fault_win32.h.
+// handler that notes it; see initialisation_watch_win32.h.
 EXCEPTION_RECORD noted_exception;
 bool exception_noted = false;
 PVOID noting_handler = nullptr;

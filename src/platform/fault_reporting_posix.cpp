@@ -12,9 +12,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "platform/fault_line.h"
-#include "platform/platform.h"
+#include "platform/fault_reporting.h"
 
 namespace {
 
