@@ -1,7 +1,8 @@
 #pragma once
 
-// Reports a fault on standard error and ends the run:
-// fault_reporting_posix.cpp and fault_reporting_win32.cpp implement this.
+// Reports a fault on standard error and ends the run. The portable part,
+// which call is in progress and the watchdog, is fault_watch.cpp; the
+// handlers are fault_reporting_posix.cpp and fault_reporting_win32.cpp.
 
 // The exit codes a report ends the run with; the caller owns their values.
 struct FaultExitCodes {
