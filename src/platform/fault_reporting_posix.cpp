@@ -15,6 +15,7 @@
 
 #include "platform/fault_line.h"
 #include "platform/fault_watch.h"
+#include "platform/standard_stream.h"
 
 namespace {
 
@@ -31,15 +32,6 @@ pthread_cond_t watch_wakeup;
 
 constexpr WatchTime kNanosecondsPerSecond = 1000000000;
 
-void write_all(int fd, const char* bytes, std::size_t length) {
-  while (length > 0) {
-    ssize_t written = write(fd, bytes, length);
-    if (written <= 0) return;
-    bytes += written;
-    length -= static_cast<std::size_t>(written);
-  }
-}
-
 // Whatever the module printed itself is still in the stdio buffer. Take it
 // along when the lock can be had; a nested fault while doing so re-enters
 // the handler, which then ends the run at once with the code decided.
@@ -54,7 +46,7 @@ void try_flush_output() {
   if (finishing) _exit(decided_code);
   finishing = 1;
   decided_code = exit_code;
-  write_all(2, line.text(), line.length());
+  write_all(StandardStream::kError, line.text(), line.length());
   try_flush_output();
   decided_code = run_fault_epilogue(line, exit_code);
   _exit(decided_code);

@@ -14,6 +14,7 @@
 #include "platform/fault_line.h"
 #include "platform/fault_watch.h"
 #include "platform/initialisation_watch_win32.h"
+#include "platform/standard_stream.h"
 
 namespace {
 
@@ -29,17 +30,6 @@ volatile LONG decided_code = 0;
 
 CRITICAL_SECTION watch_lock;
 CONDITION_VARIABLE watch_wakeup = CONDITION_VARIABLE_INIT;
-
-void write_all(HANDLE handle, const char* bytes, std::size_t length) {
-  while (length > 0) {
-    DWORD written = 0;
-    if (!WriteFile(handle, bytes, static_cast<DWORD>(length), &written, nullptr) || written == 0) {
-      return;
-    }
-    bytes += written;
-    length -= written;
-  }
-}
 
 DWORD WINAPI flush_output(void*) {
   std::fflush(stdout);
@@ -79,7 +69,7 @@ void try_flush_output(bool from_faulting_thread) {
     for (;;) Sleep(INFINITE);
   }
   decided_code = exit_code;
-  write_all(GetStdHandle(STD_ERROR_HANDLE), line.text(), line.length());
+  write_all(StandardStream::kError, line.text(), line.length());
   if (flush) try_flush_output(faulting_thread);
   decided_code = run_fault_epilogue(line, exit_code);
   end_process(decided_code);

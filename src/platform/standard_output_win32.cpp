@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "platform/standard_output.h"
+#include "platform/standard_stream.h"
 
 namespace {
 
@@ -21,15 +22,15 @@ void prepare_standard_output() {
   _setmode(_fileno(stderr), _O_BINARY);
 }
 
-void write_output_now(const char* bytes, std::size_t length) {
-  HANDLE output = output_handle != nullptr ? output_handle : GetStdHandle(STD_OUTPUT_HANDLE);
-  while (length > 0) {
-    DWORD chunk = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length);
-    DWORD written = 0;
-    if (!WriteFile(output, bytes, chunk, &written, nullptr) || written == 0) return;
-    bytes += written;
-    length -= written;
-  }
+std::size_t write_some(StandardStream stream, const char* bytes, std::size_t length) {
+  HANDLE handle = stream == StandardStream::kError ? GetStdHandle(STD_ERROR_HANDLE)
+                  : output_handle != nullptr       ? output_handle
+                                                   : GetStdHandle(STD_OUTPUT_HANDLE);
+  // One write takes a 32-bit count.
+  DWORD chunk = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length);
+  DWORD written = 0;
+  if (!WriteFile(handle, bytes, chunk, &written, nullptr)) return 0;
+  return written;
 }
 
 int reserve_standard_output() {
