@@ -13,8 +13,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
 #include "settings/settings_reader.h"
 #include "settings_invariants.h"
+#include "text/text_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 // A folder of its own for one test's files, removed with everything in it
 // when the test ends.

@@ -6,7 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "driver/exit_code.h"
+#include "platform/fault_reporting.h"
 #include "report/report_buffer.h"
 #include "report/tap_text.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "modules/host_memory.h"
-#include "platform/platform.h"
+#include "platform/process_memory.h"
 
 namespace {
 

@@ -4,9 +4,10 @@
 #include <exception>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/process_memory.h"
 #include "settings/settings_line_parser.h"
 #include "settings/settings_reader.h"
+#include "text/text_file.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace {
 

@@ -8,9 +8,10 @@
 #include "check/case_runner.h"
 #include "check/cases_file.h"
 #include "check/cases_rewrite.h"
+#include "driver/exit_code.h"
 #include "modules/host_memory.h"
 #include "modules/module_registry.h"
-#include "platform/platform.h"
+#include "platform/standard_output.h"
 
 namespace {
 

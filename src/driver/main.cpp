@@ -3,11 +3,13 @@
 #include <string>
 
 #include "check/check_run.h"
+#include "driver/exit_code.h"
 #include "driver/options.h"
 #include "driver/program_directory.h"
 #include "driver/single_run.h"
 #include "driver/timeout_setting.h"
-#include "platform/platform.h"
+#include "platform/fault_reporting.h"
+#include "platform/standard_output.h"
 
 // Without options a run is configured only by the files beside it.
 int main(int argc, char** argv) {
@@ -28,7 +30,9 @@ int main(int argc, char** argv) {
       break;
   }
   const char* timeout = std::getenv("MODTEST_TIMEOUT");
-  install_fault_reporting(parse_timeout_setting(timeout), timeout != nullptr ? timeout : "");
+  const FaultExitCodes codes{kExitModuleCrashed, kExitModuleTimedOut, kExitModuleEndedProcess,
+                             kExitOwnFault};
+  install_fault_reporting(codes, parse_timeout_setting(timeout), timeout != nullptr ? timeout : "");
   if (options.action == Options::kCheck) {
     std::string directory;
     get_program_directory(directory);

@@ -1,6 +1,6 @@
 #include "driver/program_directory.h"
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 std::string directory_of(const std::string& path, char separator) {
   std::size_t last = path.rfind(separator);

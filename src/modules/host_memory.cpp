@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/process_memory.h"
 
 static HostAllocator current_allocator = std::malloc;
 

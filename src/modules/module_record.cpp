@@ -6,6 +6,11 @@
 
 #include "modules/host_memory.h"
 #include "modules/module_warning.h"
+#include "platform/fault_reporting.h"
+#include "platform/files.h"
+#include "platform/library.h"
+#include "platform/module_block.h"
+#include "platform/process_memory.h"
 #include "text/messages.h"
 
 namespace {

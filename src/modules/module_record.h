@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/library.h"
 
 // One module of the list: its library, its three entries, its name and the
 // library's full path, and whether binding succeeded.

@@ -7,6 +7,7 @@
 #include "modules/module_field_reader.h"
 #include "modules/module_warning.h"
 #include "text/messages.h"
+#include "text/text_file.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "modules/module_name_match.h"
+#include "platform/library.h"
 
 namespace {
 

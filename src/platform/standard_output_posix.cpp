@@ -6,7 +6,8 @@
 
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/standard_output.h"
+#include "platform/standard_stream.h"
 
 namespace {
 
@@ -14,13 +15,12 @@ int output_descriptor = STDOUT_FILENO;
 
 }  // namespace
 
-void write_output_now(const char* bytes, std::size_t length) {
-  while (length > 0) {
-    ssize_t written = write(output_descriptor, bytes, length);
-    if (written <= 0) return;
-    bytes += written;
-    length -= static_cast<std::size_t>(written);
-  }
+void prepare_standard_output() {}
+
+std::size_t write_some(StandardStream stream, const char* bytes, std::size_t length) {
+  int fd = stream == StandardStream::kOutput ? output_descriptor : STDERR_FILENO;
+  ssize_t written = write(fd, bytes, length);
+  return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
 int reserve_standard_output() {

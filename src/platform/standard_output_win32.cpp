@@ -1,12 +1,14 @@
 // Standard output as the report sees it on Windows: a handle that may be
 // kept apart from the one the C runtimes and modules write to.
 
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/standard_output.h"
+#include "platform/standard_stream.h"
 
 namespace {
 
@@ -15,15 +17,20 @@ HANDLE output_handle = nullptr;
 
 }  // namespace
 
-void write_output_now(const char* bytes, std::size_t length) {
-  HANDLE output = output_handle != nullptr ? output_handle : GetStdHandle(STD_OUTPUT_HANDLE);
-  while (length > 0) {
-    DWORD chunk = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length);
-    DWORD written = 0;
-    if (!WriteFile(output, bytes, chunk, &written, nullptr) || written == 0) return;
-    bytes += written;
-    length -= written;
-  }
+void prepare_standard_output() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+std::size_t write_some(StandardStream stream, const char* bytes, std::size_t length) {
+  HANDLE handle = stream == StandardStream::kError ? GetStdHandle(STD_ERROR_HANDLE)
+                  : output_handle != nullptr       ? output_handle
+                                                   : GetStdHandle(STD_OUTPUT_HANDLE);
+  // One write takes a 32-bit count.
+  DWORD chunk = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length);
+  DWORD written = 0;
+  if (!WriteFile(handle, bytes, chunk, &written, nullptr)) return 0;
+  return written;
 }
 
 int reserve_standard_output() {

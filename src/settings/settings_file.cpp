@@ -1,9 +1,11 @@
 #include <exception>
 #include <iostream>
 
+#include "platform/process_memory.h"
 #include "settings/settings_reader.h"
 #include "settings/settings_slips.h"
 #include "text/messages.h"
+#include "text/text_file.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
 #include "settings/settings_store.h"
+#include "text/text_file.h"
 
 // What parsing one line found, beyond what it stored: what the warnings
 // about slips in the file need to know.

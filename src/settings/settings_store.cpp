@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform/process_memory.h"
 
 void DictionaryEntries::push_back(std::string_view entry) {
   if (ends_.empty() && ends_.capacity() == 0) reserve_ends();

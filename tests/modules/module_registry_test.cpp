@@ -14,6 +14,7 @@
 #include <string>
 
 #include "modules/host_memory.h"
+#include "platform/module_block.h"
 #include "temp_folder.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "child_process_cases.h"
 #include "platform/child_process.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace {
 

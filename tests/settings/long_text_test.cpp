@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "settings/settings_reader.h"
 #include "settings/settings_store.h"
 #include "temp_folder.h"
+#include "text/text_file.h"
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;

@@ -6,7 +6,6 @@
 #include <sstream>
 #include <string>
 
-#include "platform/platform.h"
 #include "settings/settings_reader.h"
 #include "settings/settings_store.h"
 #include "temp_folder.h"

@@ -1,11 +1,9 @@
 // Fault reporting on Windows: an unhandled-exception filter with stack kept
 // for it, the C runtime's abort signal, hooks that see the process end, and
-// an optional watchdog thread. As on POSIX, everything a report says is
-// copied before the call it is about, so the handlers only format into
-// static memory, write and end the process. They end it with
+// the watchdog's thread. As on POSIX, everything a report says is copied
+// before the call it is about (fault_watch.cpp), so the handlers only format
+// into static memory, write and end the process. They end it with
 // TerminateProcess: ExitProcess would run the broken module's detach code.
-
-#include "platform/fault_win32.h"
 
 #include <windows.h>
 
@@ -14,13 +12,11 @@
 #include <cstdlib>
 
 #include "platform/fault_line.h"
-#include "platform/platform.h"
+#include "platform/fault_watch.h"
+#include "platform/initialisation_watch_win32.h"
+#include "platform/standard_stream.h"
 
 namespace {
-
-FaultLine current_call;  // who and which entry, while inside a module
-volatile LONG inside = 0;
-FaultEpilogue epilogue = nullptr;
 
 // Kept free on the run's thread for the filter, so that a module that
 // overflows the stack still gets its report.
@@ -29,25 +25,11 @@ constexpr ULONG kHandlerStack = 64 * 1024;
 // lock on standard output, which that call may hold for good.
 constexpr DWORD kFlushWait = 1000;
 
-// Watchdog state, guarded by watch_lock.
+// The code a fault while reporting ends the run with; set at installation.
+volatile LONG decided_code = 0;
+
 CRITICAL_SECTION watch_lock;
 CONDITION_VARIABLE watch_wakeup = CONDITION_VARIABLE_INIT;
-bool watch_armed = false;
-unsigned long watch_generation = 0;
-ULONGLONG watch_deadline = 0;
-ULONGLONG watch_period = 0;  // milliseconds; 0 without a watchdog
-char watch_text[64];
-
-void write_all(HANDLE handle, const char* bytes, std::size_t length) {
-  while (length > 0) {
-    DWORD written = 0;
-    if (!WriteFile(handle, bytes, static_cast<DWORD>(length), &written, nullptr) || written == 0) {
-      return;
-    }
-    bytes += written;
-    length -= written;
-  }
-}
 
 DWORD WINAPI flush_output(void*) {
   std::fflush(stdout);
@@ -78,7 +60,6 @@ void try_flush_output(bool from_faulting_thread) {
 
 [[noreturn]] void finish(const FaultLine& line, int exit_code, bool flush, bool faulting_thread) {
   static volatile LONG finishing_thread = 0;
-  static volatile LONG decided_code = kExitOwnFault;
   LONG me = static_cast<LONG>(GetCurrentThreadId());
   LONG first = InterlockedCompareExchange(&finishing_thread, me, 0);
   // A fault while reporting ends the run with the code already decided; a
@@ -88,9 +69,9 @@ void try_flush_output(bool from_faulting_thread) {
     for (;;) Sleep(INFINITE);
   }
   decided_code = exit_code;
-  write_all(GetStdHandle(STD_ERROR_HANDLE), line.text(), line.length());
+  write_all(StandardStream::kError, line.text(), line.length());
   if (flush) try_flush_output(faulting_thread);
-  if (epilogue != nullptr) decided_code = epilogue(line.fault(), exit_code);
+  decided_code = run_fault_epilogue(line, exit_code);
   end_process(decided_code);
 }
 
@@ -137,14 +118,15 @@ void describe_exception(FaultLine& line, const EXCEPTION_RECORD& record) {
 // own faults is left to do so.
 LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS* pointers) {
   static FaultLine line;
-  line.begin(inside ? &current_call : nullptr, FaultLine::kCrashed);
+  const FaultLine* call = module_call_in_progress();
+  line.begin(call, FaultLine::kCrashed);
   describe_exception(line, *pointers->ExceptionRecord);
   line.end();
-  finish(line, inside ? kExitModuleCrashed : kExitOwnFault, true, true);
+  finish(line, crash_exit_code(call), true, true);
 }
 
 // The last exception raised in a library's initialisation code, and the
-// handler that notes it; see fault_win32.h.
+// handler that notes it; see initialisation_watch_win32.h.
 EXCEPTION_RECORD noted_exception;
 bool exception_noted = false;
 PVOID noting_handler = nullptr;
@@ -160,20 +142,22 @@ LONG WINAPI note_exception(EXCEPTION_POINTERS* pointers) {
 // The C runtime's abort raises this signal before it ends the process.
 void on_abort(int) {
   static FaultLine line;
-  line.begin(inside ? &current_call : nullptr, FaultLine::kCrashed);
+  const FaultLine* call = module_call_in_progress();
+  line.begin(call, FaultLine::kCrashed);
   line.append("aborted");
   line.end();
-  finish(line, inside ? kExitModuleCrashed : kExitOwnFault, true, true);
+  finish(line, crash_exit_code(call), true, true);
 }
 
 // Windows does not tell a process's exit code before the process has
 // ended, so the report says only in which call it ended.
 void report_ended_process(bool flush) {
-  if (!inside) return;
+  const FaultLine* call = module_call_in_progress();
+  if (call == nullptr) return;
   static FaultLine line;
-  line.begin(&current_call, FaultLine::kEndedProcessUnknownCode);
+  line.begin(call, FaultLine::kEndedProcessUnknownCode);
   line.end();
-  finish(line, kExitModuleEndedProcess, flush, true);
+  finish(line, fault_exit_codes().ended_process, flush, true);
 }
 
 // A module's exit() runs the program's exit handlers first, then
@@ -196,40 +180,8 @@ void NTAPI on_image_event(PVOID, DWORD reason, PVOID) {
   if (reason == DLL_PROCESS_DETACH) report_ended_process(false);
 }
 
-DWORD WINAPI watch_calls(void*) {
-  EnterCriticalSection(&watch_lock);
-  for (;;) {
-    while (!watch_armed) SleepConditionVariableCS(&watch_wakeup, &watch_lock, INFINITE);
-    unsigned long generation = watch_generation;
-    for (ULONGLONG now; watch_armed && watch_generation == generation &&
-                        (now = GetTickCount64()) < watch_deadline;) {
-      ULONGLONG left = watch_deadline - now;
-      SleepConditionVariableCS(&watch_wakeup, &watch_lock,
-                               left < 0x7FFFFFFF ? static_cast<DWORD>(left) : 0x7FFFFFFF);
-    }
-    if (watch_armed && watch_generation == generation) break;
-  }
-  // The lock stays taken: the run's thread cannot start another call.
-  static FaultLine line;
-  line.begin(&current_call, FaultLine::kTimedOut);
-  line.append(watch_text);
-  line.append(" s");
-  line.end();
-  finish(line, kExitModuleTimedOut, true, false);
-}
-
-void start_watchdog(double seconds, const char* text) {
-  double milliseconds = seconds * 1000;
-  watch_period = static_cast<ULONGLONG>(milliseconds);
-  if (static_cast<double>(watch_period) < milliseconds || watch_period == 0) ++watch_period;
-  std::snprintf(watch_text, sizeof watch_text, "%s", text);
-  InitializeCriticalSection(&watch_lock);
-  HANDLE thread = CreateThread(nullptr, 0, watch_calls, nullptr, 0, nullptr);
-  if (thread == nullptr) {
-    watch_period = 0;
-    return;
-  }
-  CloseHandle(thread);
+DWORD WINAPI run_watch(void*) {
+  watch_module_calls();
 }
 
 }  // namespace
@@ -241,7 +193,8 @@ __attribute__((section(".CRT$XLB"), used)) PIMAGE_TLS_CALLBACK modtest_image_cal
     on_image_event;
 }
 
-void install_fault_reporting(double timeout_seconds, const char* timeout_text) {
+void install_fault_handlers() {
+  decided_code = fault_exit_codes().own_fault;
   ULONG guarantee = kHandlerStack;
   SetThreadStackGuarantee(&guarantee);
   SetUnhandledExceptionFilter(on_unhandled_exception);
@@ -249,35 +202,56 @@ void install_fault_reporting(double timeout_seconds, const char* timeout_text) {
   std::atexit(on_exit_call);
   DWORD slot = FlsAlloc(on_run_thread_end);
   // The callback comes only for a slot that holds something.
-  if (slot != FLS_OUT_OF_INDEXES) FlsSetValue(slot, &current_call);
-  if (timeout_seconds > 0) start_watchdog(timeout_seconds, timeout_text);
+  static char held;
+  if (slot != FLS_OUT_OF_INDEXES) FlsSetValue(slot, &held);
 }
 
-void enter_module_call(const char* name, const char* path, const char* entry) {
-  std::fflush(stdout);
-  if (watch_period == 0) {
-    current_call.set(name, path, entry);
-    inside = 1;
-    return;
-  }
-  // Under the lock: a watchdog report never reads a half-written call.
+WatchTime watch_clock() {
+  return GetTickCount64();
+}
+
+WatchTime watch_span(double seconds) {
+  // Milliseconds, never fewer than the time asked for.
+  double milliseconds = seconds * 1000;
+  WatchTime span = static_cast<WatchTime>(milliseconds);
+  if (static_cast<double>(span) < milliseconds || span == 0) ++span;
+  return span;
+}
+
+bool start_watch_thread() {
+  InitializeCriticalSection(&watch_lock);
+  HANDLE thread = CreateThread(nullptr, 0, run_watch, nullptr, 0, nullptr);
+  if (thread == nullptr) return false;
+  CloseHandle(thread);
+  return true;
+}
+
+void lock_watch() {
   EnterCriticalSection(&watch_lock);
-  current_call.set(name, path, entry);
-  inside = 1;
-  watch_deadline = GetTickCount64() + watch_period;
-  watch_armed = true;
-  ++watch_generation;
+}
+
+void unlock_watch() {
+  LeaveCriticalSection(&watch_lock);
+}
+
+void wait_for_watch_wakeup() {
+  SleepConditionVariableCS(&watch_wakeup, &watch_lock, INFINITE);
+}
+
+void wait_for_watch_wakeup_until(WatchTime deadline) {
+  WatchTime now = GetTickCount64();
+  if (now >= deadline) return;
+  WatchTime left = deadline - now;
+  SleepConditionVariableCS(&watch_wakeup, &watch_lock,
+                           left < 0x7FFFFFFF ? static_cast<DWORD>(left) : 0x7FFFFFFF);
+}
+
+void wake_watch() {
   WakeConditionVariable(&watch_wakeup);
-  LeaveCriticalSection(&watch_lock);
 }
 
-void leave_module_call() {
-  inside = 0;
-  if (watch_period == 0) return;
-  // The watchdog finds the call over when it next wakes; no need to wake it.
-  EnterCriticalSection(&watch_lock);
-  watch_armed = false;
-  LeaveCriticalSection(&watch_lock);
+void finish_timed_out_call(const FaultLine& line, int exit_code) {
+  finish(line, exit_code, true, false);
 }
 
 void watch_library_initialisation() {
@@ -302,12 +276,8 @@ void end_library_initialisation_watch(bool failed) {
     return;
   }
   static FaultLine line;
-  line.begin(&current_call, FaultLine::kCrashed);
+  line.begin(&last_module_call(), FaultLine::kCrashed);
   describe_exception(line, noted_exception);
   line.end();
-  finish(line, kExitModuleCrashed, true, true);
-}
-
-void set_fault_epilogue(FaultEpilogue new_epilogue) {
-  epilogue = new_epilogue;
+  finish(line, fault_exit_codes().crashed, true, true);
 }

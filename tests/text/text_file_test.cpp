@@ -1,3 +1,5 @@
+#include "text/text_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "temp_folder.h"
 
 using namespace std::string_literals;

@@ -1,8 +1,11 @@
+#include "text/text_file.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Between the two Windows files of the platform layer.
+// Between fault_reporting_win32.cpp and library_win32.cpp.
 //
 // The Windows loader runs a library's initialisation code under an
 // exception handler of its own: a crash there fails the load with the

@@ -1,0 +1,107 @@
+// Which module call is in progress, and the watchdog over it, the same on
+// every OS. What a report says is copied here before the call it is about,
+// so that the handlers need nothing at the time of the fault.
+
+#include "platform/fault_watch.h"
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+FaultLine current_call;                 // who and which entry, while inside a module
+volatile std::sig_atomic_t inside = 0;  // 1 from enter_module_call to leave_module_call
+FaultEpilogue epilogue = nullptr;
+FaultExitCodes exit_codes{};
+
+// Watchdog state, guarded by the watch lock.
+bool watch_armed = false;
+unsigned long watch_generation = 0;
+WatchTime watch_deadline = 0;
+WatchTime watch_period = 0;  // 0 without a watchdog
+char watch_text[64];
+
+void start_watchdog(double seconds, const char* text) {
+  watch_period = watch_span(seconds);
+  std::snprintf(watch_text, sizeof watch_text, "%s", text);
+  if (!start_watch_thread()) watch_period = 0;
+}
+
+}  // namespace
+
+const FaultLine* module_call_in_progress() {
+  return inside ? &current_call : nullptr;
+}
+
+const FaultLine& last_module_call() {
+  return current_call;
+}
+
+const FaultExitCodes& fault_exit_codes() {
+  return exit_codes;
+}
+
+int crash_exit_code(const FaultLine* call) {
+  return call != nullptr ? exit_codes.crashed : exit_codes.own_fault;
+}
+
+int run_fault_epilogue(const FaultLine& line, int exit_code) {
+  return epilogue != nullptr ? epilogue(line.fault(), exit_code) : exit_code;
+}
+
+void watch_module_calls() {
+  lock_watch();
+  for (;;) {
+    while (!watch_armed) wait_for_watch_wakeup();
+    unsigned long generation = watch_generation;
+    while (watch_armed && watch_generation == generation && watch_clock() < watch_deadline) {
+      wait_for_watch_wakeup_until(watch_deadline);
+    }
+    if (watch_armed && watch_generation == generation) break;
+  }
+  // The lock stays taken: the run's thread cannot start another call.
+  static FaultLine line;
+  line.begin(&current_call, FaultLine::kTimedOut);
+  line.append(watch_text);
+  line.append(" s");
+  line.end();
+  finish_timed_out_call(line, exit_codes.timed_out);
+}
+
+void install_fault_reporting(const FaultExitCodes& codes, double timeout_seconds,
+                             const char* timeout_text) {
+  exit_codes = codes;
+  install_fault_handlers();
+  if (timeout_seconds > 0) start_watchdog(timeout_seconds, timeout_text);
+}
+
+void enter_module_call(const char* name, const char* path, const char* entry) {
+  std::fflush(stdout);
+  if (watch_period == 0) {
+    current_call.set(name, path, entry);
+    inside = 1;
+    return;
+  }
+  // Under the lock: a watchdog report never reads a half-written call.
+  lock_watch();
+  current_call.set(name, path, entry);
+  inside = 1;
+  watch_deadline = watch_clock() + watch_period;
+  watch_armed = true;
+  ++watch_generation;
+  wake_watch();
+  unlock_watch();
+}
+
+void leave_module_call() {
+  inside = 0;
+  if (watch_period == 0) return;
+  // The watchdog finds the call over when it next wakes; no need to wake it.
+  lock_watch();
+  watch_armed = false;
+  unlock_watch();
+}
+
+void set_fault_epilogue(FaultEpilogue new_epilogue) {
+  epilogue = new_epilogue;
+}

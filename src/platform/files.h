@@ -1,0 +1,26 @@
+#pragma once
+
+// Paths and files as the OS has them: files_posix.cpp and files_win32.cpp
+// implement this.
+
+#include <cstdio>
+#include <string>
+
+// The character that ends a directory in the paths the OS hands us.
+extern const char kPathSeparator;
+// Whether `byte` ends a directory in a path a user writes: '/' everywhere,
+// and on Windows '\\' as well.
+bool ends_directory(char byte);
+
+// Fills `path` with the full path of the running executable. The path is
+// never cut short: the buffer grows until the whole path fits. Returns 1,
+// or 0 when the system cannot tell (path is then empty).
+int get_executable_path(std::string& path);
+
+// Opens a regular file for binary reading; null for anything else. The
+// text-file reader does its own line-end handling on top of it.
+std::FILE* open_binary_file(const char* path);
+
+// Puts the file `from` in the place of `to`, which it replaces if it
+// exists. Returns 1, or 0 when the system refused.
+int replace_file(const char* from, const char* to);

@@ -1,0 +1,54 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/files.h"
+
+const char kPathSeparator = '/';
+
+bool ends_directory(char byte) {
+  return byte == '/';
+}
+
+int get_executable_path(std::string& path) {
+  std::string buffer(260, '\0');
+  for (;;) {
+    ssize_t length = readlink("/proc/self/exe", &buffer[0], buffer.size());
+    if (length < 0) {
+      path.clear();
+      return 0;
+    }
+    // readlink does not say whether it cut the path: only a result shorter
+    // than the buffer is known to be whole.
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      buffer.resize(length);
+      path = buffer;
+      return 1;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::FILE* open_binary_file(const char* path) {
+  // Only a regular file is read. A directory opens here but fails every
+  // read, a FIFO would block the open until a writer came (O_NONBLOCK stops
+  // that), and a device such as /dev/zero would never end.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags == -1 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+    close(fd);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+int replace_file(const char* from, const char* to) {
+  return std::rename(from, to) == 0 ? 1 : 0;
+}
