@@ -28,16 +28,21 @@ ModuleBlock make_module_block(const char* text, std::size_t length) {
   return block;
 }
 
+// The length the module reports, never below 0; says so when it is.
+std::size_t claimed_reply_length(const ModuleRecord* record, long reported) {
+  if (reported >= 0) return static_cast<std::size_t>(reported);
+  warn_about_module(record, "set a negative reply length (%ld) in request; the reply is empty",
+                    reported);
+  return 0;
+}
+
 // How many reply bytes may be read: the length the module reports, but
 // never below 0 nor beyond the block it handed back. Says so when the
-// module's claim does not fit what it gave.
+// module's claim does not fit what it gave. `in_place`: the reply is the
+// request's own block, which the contract allows.
 std::size_t readable_reply_length(const ModuleRecord* record, ModuleBlock reply, long reported,
-                                  std::size_t request_length) {
-  if (reported < 0) {
-    warn_about_module(record, "set a negative reply length (%ld) in request; the reply is empty",
-                      reported);
-    return 0;
-  }
+                                  std::size_t request_length, bool in_place) {
+  if (reported < 0) return claimed_reply_length(record, reported);
   std::size_t length = static_cast<std::size_t>(reported);
   std::size_t size = module_block_size(reply);
   if (length > size) {
@@ -48,16 +53,34 @@ std::size_t readable_reply_length(const ModuleRecord* record, ModuleBlock reply,
     return size;
   }
   // Only an exact block size tells a forgotten length from a reply as long
-  // as the request. An empty reply in a block of one byte is no sign: no
-  // block is smaller, and a zero-byte one may be given a byte.
-  if (kModuleBlockSizeIsExact && length == request_length &&
-      size > std::max<std::size_t>(length, 1)) {
+  // as the request, and only when the block shows the reply was cut: a
+  // byte other than NUL right after the length. A reply ended by a NUL in
+  // the byte after it is the usual C way, and a reply in the request's own
+  // block holds the request's bytes after it. An empty reply in a block of
+  // one byte is no sign: no block is smaller, and a zero-byte one may be
+  // given a byte.
+  if (kModuleBlockSizeIsExact && !in_place && length == request_length &&
+      size > std::max<std::size_t>(length, 1) &&
+      static_cast<const char*>(lock_module_block(reply))[length] != '\0') {
     warn_about_module(record,
                       "left the reply length in request at the request's %zu bytes, but its "
                       "reply block holds %zu bytes: set *length to the reply's length",
                       length, size);
   }
   return length;
+}
+
+// Copies `length` bytes of a reply and a NUL. A reply that is no block has
+// no size to bound the module's claim: its bytes are read as part of the
+// module's call, so that a claim beyond readable memory is the module's
+// crash, not modtest's.
+void copy_reply(const ModuleRecord* record, char* copy, const char* bytes, std::size_t length,
+                bool is_block) {
+  prepare_whole_write(copy, length);
+  if (!is_block) enter_module_call(record->name, record->path, "request");
+  if (length != 0) std::memcpy(copy, bytes, length);
+  if (!is_block) leave_module_call();
+  copy[length] = '\0';
 }
 
 // Says so when a 32-bit entry took its own arguments off the stack.
@@ -158,12 +181,21 @@ int exchange_with_module(ModuleRecord* record, const char* request, std::size_t 
   leave_module_call();
   check_calling_convention(record, "request", removed);
 
+  // A reply in static data or on the stack is no block: asking the
+  // allocator about it, or freeing it, may abort the run.
+  ReplyPlace place = reply != nullptr ? locate_reply(reply) : ReplyPlace::kMayBeBlock;
+  bool is_block = place == ReplyPlace::kMayBeBlock;
   const char* bytes = nullptr;
   std::size_t reply_length = 0;
-  if (reply != nullptr) bytes = static_cast<const char*>(lock_module_block(reply));
-  if (bytes != nullptr) {
-    reply_length = readable_reply_length(record, reply, length, request_length);
-  } else {
+  if (!is_block) {
+    bytes = static_cast<const char*>(reply);
+    reply_length = claimed_reply_length(record, length);
+  } else if (reply != nullptr) {
+    bytes = static_cast<const char*>(lock_module_block(reply));
+  }
+  if (is_block && bytes != nullptr) {
+    reply_length = readable_reply_length(record, reply, length, request_length, reply == block);
+  } else if (is_block) {
     warn_about_module(record, "returned no reply block from request; the reply is empty");
   }
   char* copy = static_cast<char*>(host_allocate(reply_length + 1));
@@ -171,11 +203,17 @@ int exchange_with_module(ModuleRecord* record, const char* request, std::size_t 
     std::fputs(kReplyCopyAllocError, stdout);
     reply_length = 0;
   } else {
-    prepare_whole_write(copy, reply_length);
-    if (reply_length != 0) std::memcpy(copy, bytes, reply_length);
-    copy[reply_length] = '\0';
+    copy_reply(record, copy, bytes, reply_length, is_block);
   }
-  if (reply != nullptr) free_module_block(reply);
+  if (!is_block) {
+    warn_about_module(
+        record,
+        "returned a reply that is no block of its own (it points into %s); "
+        "modtest did not free it",
+        place == ReplyPlace::kLibraryImage ? "the module's static data" : "the stack");
+  } else if (reply != nullptr) {
+    free_module_block(reply);
+  }
   *reply_copy = copy;
   *reply_copy_length = reply_length;
   return 1;

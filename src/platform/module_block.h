@@ -18,3 +18,11 @@ void* lock_module_block(ModuleBlock block);
 std::size_t module_block_size(ModuleBlock block);
 extern const bool kModuleBlockSizeIsExact;
 void free_module_block(ModuleBlock block);
+
+// Where a reply a module handed back lies when it is no block of the
+// allocator at all: inside a loaded library's image (its static data) or
+// on the calling thread's stack. Such a reply must never be freed, nor its
+// size asked of the allocator, which may abort on it. kMayBeBlock for
+// anything else, the heap included.
+enum class ReplyPlace { kMayBeBlock, kLibraryImage, kThreadStack };
+ReplyPlace locate_reply(const void* reply);

@@ -86,6 +86,18 @@ const FaultCase kCases[] = {
     {"NegativeLength", "length_negative", "", bound("x", "length_negative") + exchange("hello", ""),
      "modtest: module x ({P}) set a negative reply length (-5) in request; the reply is empty\n", 0,
      false},
+    {"EchoEndedByNulSaysNothing", "echo_terminated", "",
+     bound("x", "echo_terminated") + exchange("hello", "hello"), "", 0, false},
+    {"ReplyInStaticDataIsNotFreed", "reply_static", "",
+     bound("x", "reply_static") + exchange("hello", "static"),
+     "modtest: module x ({P}) returned a reply that is no block of its own (it points into the "
+     "module's static data); modtest did not free it\n",
+     0, false},
+    {"ReplyOnTheStackIsNotFreed", "reply_stack", "",
+     bound("x", "reply_stack") + exchange("hello", "\x01"),
+     "modtest: module x ({P}) returned a reply that is no block of its own (it points into the "
+     "stack); modtest did not free it\n",
+     0, false},
     {"LengthBeyondTheBlock", "length_huge", "",
      bound("x", "length_huge") + exchange("hello", "abcdefghijklmnopqrstuvwx"),
      "modtest: module x ({P}) set a reply length of 2147483647 bytes in request, beyond its reply "

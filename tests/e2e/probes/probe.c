@@ -184,6 +184,23 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
 #endif
 #elif defined(PROBE_COUNT)
   reply = count_reply(length);
+#elif defined(PROBE_REPLY_TERMINATED)
+  /* Echo the usual C way: a block one byte longer than the reply, a NUL in
+   * that byte, and the length, which an echo keeps, left as it was. */
+  reply = modtest_alloc_block((size_t)*length + 1);
+  memcpy(modtest_block_bytes(reply), modtest_block_bytes(block), (size_t)*length);
+  modtest_block_bytes(reply)[*length] = '\0';
+#elif defined(PROBE_REPLY_STATIC)
+  /* A reply in the module's own static data: no block at all. */
+  {
+    static char text[] = "static";
+    *length = (long)(sizeof text - 1);
+    reply = (modtest_block)text;
+  }
+#elif defined(PROBE_REPLY_STACK)
+  /* A reply on the caller's stack: the length it just set, one byte. */
+  *length = 1;
+  reply = (modtest_block)length;
 #elif defined(PROBE_REPLY_IN_PLACE)
   /* The request block itself goes back as the reply. */
   reply = block;
