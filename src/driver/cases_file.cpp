@@ -49,7 +49,7 @@ class CaseBuilder {
       for (std::uint32_t& seen : seen_) seen = 0;
     }
     std::string_view text = line;
-    next_settings_token(key_, text, kKeyMode);
+    next_settings_token(key_, text, SettingsTokenMode::kKey);
     take_settings_char(stop_, text);
     if (stop_ != ":") return error(number, "not a \"key: value\" line");
     int key = find_key();
@@ -63,7 +63,7 @@ class CaseBuilder {
                                std::to_string(seen_[key]) + ")");
     }
     seen_[key] = number;
-    next_settings_value_exact(value_, text, kLineMode);
+    next_settings_value_exact(value_, text, SettingsTokenMode::kLine);
     if (!text.empty()) {
       return error(number, "a NUL byte outside quotes ends the value; put it inside quotes");
     }
