@@ -1,10 +1,10 @@
 #include "driver/cases_file.h"
 
 #include <cstdint>
-#include <exception>
 #include <string_view>
 
 #include "platform/platform.h"
+#include "settings/reserve_room.h"
 #include "settings/settings_line_parser.h"
 #include "settings/settings_reader.h"
 
@@ -25,14 +25,9 @@ bool is_blank_line(std::string_view line) {
 // the system has them. Without it the file is still read, its containers
 // grown step by step.
 void make_room(CasesFile& file, std::size_t size) {
-  try {
-    file.text.reserve(size);
-    file.cases.reserve(size / kLeastCaseBytes + 1);
-  } catch (const std::exception&) {
-    return;
-  }
-  prefer_large_pages(file.text.data(), file.text.capacity());
-  prefer_large_pages(file.cases.data(), file.cases.capacity() * sizeof(CheckCase));
+  if (!try_reserve(file.text, size) || !try_reserve(file.cases, size / kLeastCaseBytes + 1)) return;
+  prefer_large_pages_for(file.text);
+  prefer_large_pages_for(file.cases);
 }
 
 // Collects the lines of one case and checks them as a whole.
