@@ -1,10 +1,9 @@
 #include "check/cases_file.h"
 
 #include <cstdint>
-#include <exception>
 #include <string_view>
 
-#include "platform/process_memory.h"
+#include "settings/reserve_room.h"
 #include "settings/settings_line_parser.h"
 #include "settings/settings_reader.h"
 #include "text/text_file.h"
@@ -26,14 +25,9 @@ bool is_blank_line(std::string_view line) {
 // the system has them. Without it the file is still read, its containers
 // grown step by step.
 void make_room(CasesFile& file, std::size_t size) {
-  try {
-    file.text.reserve(size);
-    file.cases.reserve(size / kLeastCaseBytes + 1);
-  } catch (const std::exception&) {
-    return;
-  }
-  prefer_large_pages(file.text.data(), file.text.capacity());
-  prefer_large_pages(file.cases.data(), file.cases.capacity() * sizeof(CheckCase));
+  if (!try_reserve(file.text, size) || !try_reserve(file.cases, size / kLeastCaseBytes + 1)) return;
+  prefer_large_pages_for(file.text);
+  prefer_large_pages_for(file.cases);
 }
 
 // Collects the lines of one case and checks them as a whole.
@@ -50,7 +44,7 @@ class CaseBuilder {
       for (std::uint32_t& seen : seen_) seen = 0;
     }
     std::string_view text = line;
-    next_settings_token(key_, text, kKeyMode);
+    next_settings_token(key_, text, SettingsTokenMode::kKey);
     take_settings_char(stop_, text);
     if (stop_ != ":") return error(number, "not a \"key: value\" line");
     int key = find_key();
@@ -64,7 +58,7 @@ class CaseBuilder {
                                std::to_string(seen_[key]) + ")");
     }
     seen_[key] = number;
-    next_settings_value_exact(value_, text, kLineMode);
+    next_settings_value_exact(value_, text, SettingsTokenMode::kLine);
     if (!text.empty()) {
       return error(number, "a NUL byte outside quotes ends the value; put it inside quotes");
     }

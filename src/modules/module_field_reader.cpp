@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
-#include "text/lead_byte.h"
+#include "text/messages.h"
+#include "text/quoted_part.h"
 
 namespace {
 
@@ -16,148 +18,114 @@ bool ends_path(char c) {
   return c == ',' || c == '\t' || c == '\n' || c == '\r';
 }
 
-bool is_single(int kind, const char* piece, char c) {
-  return kind == 1 && piece[0] == c;
+bool is_single(std::string_view piece, char c) {
+  return piece.size() == 1 && piece[0] == c;
 }
+
+// Blanks, tabs and commas may stand before a field.
+void skip_field_separators(TextCursor& text) {
+  while (text.at_byte(' ') || text.at_byte('\t') || text.at_byte(',')) text.skip(1);
+}
+
+// A field of kFieldCapacity bytes, kept NUL-terminated. A piece that would
+// leave no room for the NUL is refused whole and the field stays as it was.
+class FieldSink {
+ public:
+  explicit FieldSink(char* field) : field_(field) {}
+
+  bool append(std::string_view piece) {
+    if (collected_ + piece.size() >= kFieldCapacity) {
+      std::fputs(kFieldOverflow, stdout);
+      return false;
+    }
+    std::memcpy(field_ + collected_, piece.data(), piece.size());
+    collected_ += static_cast<uint32_t>(piece.size());
+    field_[collected_] = '\0';
+    return true;
+  }
+
+  bool append_run(TextCursor& text, std::size_t length) {
+    if (collected_ + length < kFieldCapacity) {
+      append(std::string_view(text.position(), length));
+      text.skip(length);
+      return true;
+    }
+    // The field keeps every character that fits, and the text goes on
+    // after the one that did not.
+    for (const char* end = text.position() + length; text.position() < end;) {
+      if (!append(text.take_char())) return false;
+    }
+    return true;
+  }
+
+  // Ends the field where it is and drops its trailing line feeds, blanks
+  // and tabs; returns the bytes collected before the trim.
+  uint32_t finish() {
+    field_[collected_] = '\0';
+    std::size_t length = std::strlen(field_);
+    std::size_t kept = trimmed_length(std::string_view(field_, length));
+    std::memset(field_ + kept, '\0', length - kept);
+    return collected_;
+  }
+
+ private:
+  char* field_;
+  uint32_t collected_ = 0;
+};
 
 // Reads the rest of a bracket group whose opening bracket is already in the
 // field. Everything up to the closing bracket belongs to the name, stopping
 // characters included, so that names like "[a b]" need no quotes.
-int read_bracket_group(char* field, const char** text, uint32_t* collected) {
-  char piece[3];
-  int kind;
-  while ((kind = take_text_char(piece, text)) != 0) {
-    if (is_single(kind, piece, '"')) {
-      if (!read_quoted_part(field, text, collected)) return 0;
+bool read_bracket_group(TextCursor& text, FieldSink& field) {
+  while (!text.empty()) {
+    std::string_view piece = text.take_char();
+    if (is_single(piece, '"')) {
+      if (!read_quoted_part(text, field)) return false;
       continue;
     }
-    if (!append_piece(field, piece, collected, kind)) return 0;
-    if (is_single(kind, piece, ']')) break;
+    if (!field.append(piece)) return false;
+    if (is_single(piece, ']')) break;
   }
-  return 1;
+  return true;
 }
 
 // The loop shared by both fields; they differ only in what ends them and in
 // whether a bracket opens a group.
-uint32_t read_field(char* field, const char** text, bool (*ends_field)(char), bool has_groups) {
+uint32_t read_field(char* field, TextCursor& text, bool (*ends_field)(char), bool has_groups) {
   skip_field_separators(text);
-  uint32_t collected = 0;
-  char piece[3];
-  int kind;
-  int ok = 1;
-  while (ok && (kind = peek_text_char(piece, *text)) != 0) {
-    if (kind == 1 && ends_field(piece[0])) break;
-    *text += kind;
-    if (is_single(kind, piece, '"')) {
-      ok = read_quoted_part(field, text, &collected);
+  FieldSink sink(field);
+  bool ok = true;
+  while (ok && !text.empty()) {
+    std::string_view piece = text.peek_char();
+    if (piece.size() == 1 && ends_field(piece[0])) break;
+    text.skip(piece.size());
+    if (is_single(piece, '"')) {
+      ok = read_quoted_part(text, sink);
     } else {
-      ok = append_piece(field, piece, &collected, kind);
-      if (ok && has_groups && is_single(kind, piece, '[')) {
-        ok = read_bracket_group(field, text, &collected);
-      }
+      ok = sink.append(piece);
+      if (ok && has_groups && is_single(piece, '[')) ok = read_bracket_group(text, sink);
     }
   }
-  field[collected] = '\0';
-  trim_field_end(field);
-  return collected;
+  return sink.finish();
 }
 
 }  // namespace
 
-int peek_text_char(char* piece, const char* text) {
-  if (text[0] == '\0') return 0;
-  piece[0] = text[0];
-  // A lead byte at the very end stands alone; the NUL after it is not its pair.
-  if (is_lead_byte(static_cast<unsigned char>(text[0])) && text[1] != '\0') {
-    piece[1] = text[1];
-    piece[2] = '\0';
-    return 2;
-  }
-  piece[1] = '\0';
-  return 1;
-}
-
-int take_text_char(char* piece, const char** text) {
-  int kind = peek_text_char(piece, *text);
-  *text += kind;
-  return kind;
-}
-
-unsigned char take_text_byte(const char** text) {
-  unsigned char byte = static_cast<unsigned char>(**text);
-  if (byte != '\0') ++*text;
-  return byte;
-}
-
-void skip_field_separators(const char** text) {
-  while (**text == ' ' || **text == '\t' || **text == ',') ++*text;
-}
-
-void trim_field_end(char* field) {
-  size_t length = std::strlen(field);
-  while (length > 0) {
-    char last = field[length - 1];
-    if (last != '\n' && last != ' ' && last != '\t') break;
-    field[--length] = '\0';
-  }
-}
-
-int append_piece(char* field, const char* piece, uint32_t* collected, uint32_t piece_length) {
-  if (*collected + piece_length >= kFieldCapacity) {
-    std::printf("word OVERFLOW!\n");
-    return 0;
-  }
-  std::memcpy(field + *collected, piece, piece_length);
-  *collected += piece_length;
-  field[*collected] = '\0';
-  return 1;
-}
-
-int read_quoted_part(char* field, const char** text, uint32_t* collected) {
-  char piece[3];
-  int kind;
-  while ((kind = take_text_char(piece, text)) != 0) {
-    if (is_single(kind, piece, '"')) break;
-    int ok = is_single(kind, piece, '\\') ? read_escape_sequence(field, text, collected)
-                                          : append_piece(field, piece, collected, kind);
-    if (!ok) return 0;
-  }
-  return 1;
-}
-
-int read_escape_sequence(char* field, const char** text, uint32_t* collected) {
-  char piece[3];
-  int kind = take_text_char(piece, text);
-  if (kind == 0) return 1;
-  if (!is_single(kind, piece, '\\')) return append_piece(field, piece, collected, kind);
-
-  kind = peek_text_char(piece, *text);
-  if (kind == 0) return 1;
-  if (is_single(kind, piece, 'n') || is_single(kind, piece, 'r')) {
-    *text += 1;
-    piece[0] = piece[0] == 'n' ? '\n' : '\r';
-  }
-  // Any other character is appended here and left unread, so the quoted part
-  // reads it once more: a quote then closes the part, a backslash starts a new
-  // escape, and an ordinary character ends up in the field twice.
-  return append_piece(field, piece, collected, kind);
-}
-
-uint32_t read_name_field(char* field, const char** text) {
+uint32_t read_name_field(char* field, TextCursor& text) {
   return read_field(field, text, ends_name, true);
 }
 
-uint32_t read_path_field(char* field, const char** text) {
+uint32_t read_path_field(char* field, TextCursor& text) {
   return read_field(field, text, ends_path, false);
 }
 
 int split_module_line(const char* line, char* name, char* path_field) {
-  const char* text = line;
-  skip_field_separators(&text);
-  if (*text == '\0' || *text == '#' || *text == '\n') return 0;
-  read_name_field(name, &text);
-  skip_field_separators(&text);
-  take_text_byte(&text);
-  read_path_field(path_field, &text);
+  TextCursor text(line);
+  skip_field_separators(text);
+  if (text.empty() || text.at_byte('#') || text.at_byte('\n')) return 0;
+  read_name_field(name, text);
+  skip_field_separators(text);
+  text.take_byte();
+  read_path_field(path_field, text);
   return 1;
 }

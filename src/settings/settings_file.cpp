@@ -1,7 +1,6 @@
-#include <exception>
 #include <iostream>
 
-#include "platform/process_memory.h"
+#include "settings/reserve_room.h"
 #include "settings/settings_reader.h"
 #include "settings/settings_slips.h"
 #include "text/messages.h"
@@ -25,12 +24,7 @@ bool is_skipped_line(const std::string& line) {
 // still grows.
 void make_room_for_long_line(std::string& line, std::size_t file_size) {
   if (line.capacity() >= file_size) return;
-  try {
-    line.reserve(file_size);
-  } catch (const std::exception&) {
-    return;
-  }
-  prefer_large_pages(line.data(), line.capacity());
+  reserve_in_large_pages(line, file_size);
 }
 
 }  // namespace

@@ -39,13 +39,12 @@ class SettingsReader {
   int locate_settings_file(std::string& path, const std::string& directory) const;
 
   // Stores every value of the line under every key of the line. Returns 1
-  // when a key/value separator was followed by text, else 0. `facts` says
-  // what else the line held.
-  int parse_settings_line(SettingsStore& store, std::string_view line) const;
+  // when a key/value separator was followed by text, else 0. `facts`, when
+  // given, says what else the line held; `scratch`, when given, lends its
+  // strings, so that many lines do not allocate them again.
   int parse_settings_line(SettingsStore& store, std::string_view line,
-                          SettingsLineFacts& facts) const;
-  int parse_settings_line(SettingsStore& store, std::string_view line, SettingsLineFacts& facts,
-                          SettingsLineScratch& scratch) const;
+                          SettingsLineFacts* facts = nullptr,
+                          SettingsLineScratch* scratch = nullptr) const;
   // As parse_settings_line, but a long last value that is one plain run may
   // take over `line`'s buffer instead of being copied out of it; `line` is
   // then left empty. What is stored is the same.

@@ -1,11 +1,10 @@
 #include "settings/settings_store.h"
 
-#include <exception>
 #include <iomanip>
 #include <string_view>
 #include <utility>
 
-#include "platform/process_memory.h"
+#include "settings/reserve_room.h"
 
 void DictionaryEntries::push_back(std::string_view entry) {
   if (ends_.empty() && ends_.capacity() == 0) reserve_ends();
@@ -16,26 +15,15 @@ void DictionaryEntries::push_back(std::string_view entry) {
 
 void DictionaryEntries::reserve(std::size_t bytes) {
   if (text_.capacity() >= bytes) return;
-  try {
-    text_.reserve(bytes);
-  } catch (const std::exception&) {
-    // Without the room the block still grows.
-    return;
-  }
   // A million entries are written once into fresh pages: in large pages
   // that is a few faults instead of one per 4 KiB.
-  prefer_large_pages(text_.data(), text_.capacity());
+  reserve_in_large_pages(text_, bytes);
 }
 
 void DictionaryEntries::reserve_ends() {
   // Room for an end per eight bytes of the block taken ahead: it costs
   // address space only, and spares the list its copies while it grows.
-  try {
-    ends_.reserve(text_.capacity() / 8);
-  } catch (const std::exception&) {
-    return;
-  }
-  prefer_large_pages(ends_.data(), ends_.capacity() * sizeof(std::size_t));
+  reserve_in_large_pages(ends_, text_.capacity() / 8);
 }
 
 std::string_view DictionaryEntries::operator[](std::size_t index) const {

@@ -16,7 +16,7 @@ namespace {
 std::string read_back(const std::string& value) {
   std::string_view text = value;
   std::string token;
-  next_settings_value_exact(token, text, kLineMode);
+  next_settings_value_exact(token, text, SettingsTokenMode::kLine);
   EXPECT_TRUE(text.empty()) << value;
   return token;
 }

@@ -99,7 +99,7 @@ TEST(LongText, TakingOverTheLineStoresTheSame) {
     SettingsLineFacts plain_facts;
     SettingsLineFacts consumed_facts;
     SettingsLineScratch scratch;
-    int plain_result = reader.parse_settings_line(plain, row.line, plain_facts, scratch);
+    int plain_result = reader.parse_settings_line(plain, row.line, &plain_facts, &scratch);
     std::string line = row.line;
     line.reserve(row.spare_room);
     int consumed_result =
