@@ -92,11 +92,15 @@ void report_timing(const Outcome& outcome) {
   report_text(line);
 }
 
-// Runs where a fault handler does, after its line on standard error: ends
-// the report so that it still holds every case, the plan and the summary.
+// Runs where a fault handler does, after its line on standard error.
 int finish_cut_report(const char* fault, int exit_code) {
+  return finish_cut_case_report(*watched, fault, exit_code);
+}
+
+}  // namespace
+
+int finish_cut_case_report(const CheckProgress& progress, const char* fault, int exit_code) {
   if (exit_code == kExitOwnFault) return exit_code;
-  const CheckProgress& progress = *watched;
   std::size_t fault_length = std::strlen(fault);
   if (progress.phase != CheckProgress::kCases) {
     // Binding or unloading: no case to pin it on.
@@ -133,8 +137,6 @@ int finish_cut_report(const char* fault, int exit_code) {
   report_flush();
   return kExitCasesFailed;
 }
-
-}  // namespace
 
 void start_case_report(const CheckProgress& progress) {
   watched = &progress;

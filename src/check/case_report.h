@@ -33,3 +33,10 @@ void report_outcome(const CasesFile& file, std::size_t index, const Outcome& out
 
 // Ends the report with the plan and the summary and writes it out.
 void end_case_report(const CheckProgress& progress);
+
+// Ends a report that a fault cut short, after the fault's line on standard
+// error (`fault`, without "modtest: " and line feed), so that it still holds
+// every case, the plan and the summary; returns the exit code to end with.
+// Safe where a fault handler runs. The epilogue start_case_report sets
+// calls it; so does a watcher whose worker ended without a word.
+int finish_cut_case_report(const CheckProgress& progress, const char* fault, int exit_code);

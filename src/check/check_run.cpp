@@ -29,7 +29,7 @@ void keep_for_update(const CasesFile& file, const CheckCase& check_case, const O
 }  // namespace
 
 int run_check(const std::string& cases_path, bool update, const std::string& directory,
-              const char* usage_line) {
+              const char* usage_line, CheckProgress& progress) {
   CasesFile file;
   std::vector<std::string> errors;
   CasesFileResult read = read_cases_file(cases_path, file, errors);
@@ -48,7 +48,7 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
   // stay in order with the host's warnings there.
   reserve_standard_output();
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  CheckProgress progress;
+  progress = CheckProgress{};
   progress.file = &file;
   start_case_report(progress);
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "check/case_report.h"
+
 // The check mode: reads the cases file at `cases_path`, binds the modules of
 // saori.ini in `directory` once, sends every case's request in file order
 // and reports each in TAP on standard output; the binding lines and
@@ -11,5 +13,7 @@
 // the process or hung included), 2 when the file could not be read or
 // written or is wrong, with a line on standard error for each problem and
 // `usage_line` after the one for a file that would not open.
+// `progress` is where the run keeps how far it has come, which a watcher
+// from outside may read (see case_report.h).
 int run_check(const std::string& cases_path, bool update, const std::string& directory,
-              const char* usage_line);
+              const char* usage_line, CheckProgress& progress);

@@ -8,7 +8,9 @@
 #include "driver/program_directory.h"
 #include "driver/single_run.h"
 #include "driver/timeout_setting.h"
+#include "driver/watched_run.h"
 #include "platform/fault_reporting.h"
+#include "platform/run_watch.h"
 #include "platform/standard_output.h"
 
 // Without options a run is configured only by the files beside it.
@@ -29,6 +31,12 @@ int main(int argc, char** argv) {
     case Options::kCheck:
       break;
   }
+  RunRecord* record = nullptr;
+  WorkerEnd worker_end;
+  if (watch_run_from_outside(&record, &worker_end) == RunRole::kWatcher) {
+    return finish_watched_run(*record, worker_end, options);
+  }
+  WatchedState& state = prepare_watched_state(*record);
   const char* timeout = std::getenv("MODTEST_TIMEOUT");
   const FaultExitCodes codes{kExitModuleCrashed, kExitModuleTimedOut, kExitModuleEndedProcess,
                              kExitOwnFault};
@@ -36,7 +44,12 @@ int main(int argc, char** argv) {
   if (options.action == Options::kCheck) {
     std::string directory;
     get_program_directory(directory);
-    return run_check(options.cases_path, options.update, directory, kUsageLine);
+    int exit_code =
+        run_check(options.cases_path, options.update, directory, kUsageLine, state.progress);
+    note_run_ends_on_its_own();
+    return exit_code;
   }
-  return run_single();
+  int exit_code = run_single();
+  note_run_ends_on_its_own();
+  return exit_code;
 }

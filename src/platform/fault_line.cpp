@@ -50,6 +50,11 @@ void FaultLine::begin(const FaultLine* call, Kind kind) {
       append(" ended the process in ");
       append(call->entry_);
       break;
+    case kEndedWithoutReport:
+      append(" ended the run in ");
+      append(call->entry_);
+      append(" without a report: ");
+      break;
     case kTimedOut:
       append(" has not returned from ");
       append(call->entry_);

@@ -10,7 +10,9 @@ class FaultLine {
  public:
   // kEndedProcessUnknownCode: where the system does not tell a process's
   // exit code before it has ended (Windows), the line does not claim one.
-  enum Kind { kCrashed, kEndedProcess, kEndedProcessUnknownCode, kTimedOut };
+  // kEndedWithoutReport: the watcher's line for a worker that ended with
+  // no word of its own.
+  enum Kind { kCrashed, kEndedProcess, kEndedProcessUnknownCode, kTimedOut, kEndedWithoutReport };
 
   // Remembers which module and entry a call is about ("module echo
   // (/x/echo.so)", "request"), cutting what does not fit.

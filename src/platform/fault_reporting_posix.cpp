@@ -47,6 +47,7 @@ void try_flush_output() {
   finishing = 1;
   decided_code = exit_code;
   write_all(StandardStream::kError, line.text(), line.length());
+  note_run_ends_on_its_own();
   try_flush_output();
   decided_code = run_fault_epilogue(line, exit_code);
   _exit(decided_code);

@@ -70,6 +70,7 @@ void try_flush_output(bool from_faulting_thread) {
   }
   decided_code = exit_code;
   write_all(StandardStream::kError, line.text(), line.length());
+  note_run_ends_on_its_own();
   if (flush) try_flush_output(faulting_thread);
   decided_code = run_fault_epilogue(line, exit_code);
   end_process(decided_code);

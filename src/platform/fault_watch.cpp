@@ -9,8 +9,8 @@
 
 namespace {
 
-FaultLine current_call;                 // who and which entry, while inside a module
-volatile std::sig_atomic_t inside = 0;  // 1 from enter_module_call to leave_module_call
+RunRecord own_record{};
+RunRecord* record = &own_record;  // who and which entry, and whether inside a module
 FaultEpilogue epilogue = nullptr;
 FaultExitCodes exit_codes{};
 
@@ -29,12 +29,24 @@ void start_watchdog(double seconds, const char* text) {
 
 }  // namespace
 
+RunRecord& run_record() {
+  return *record;
+}
+
+void keep_run_record_in(RunRecord* kept) {
+  record = kept;
+}
+
+void note_run_ends_on_its_own() {
+  record->reported = 1;
+}
+
 const FaultLine* module_call_in_progress() {
-  return inside ? &current_call : nullptr;
+  return record->inside ? &record->call : nullptr;
 }
 
 const FaultLine& last_module_call() {
-  return current_call;
+  return record->call;
 }
 
 const FaultExitCodes& fault_exit_codes() {
@@ -61,7 +73,7 @@ void watch_module_calls() {
   }
   // The lock stays taken: the run's thread cannot start another call.
   static FaultLine line;
-  line.begin(&current_call, FaultLine::kTimedOut);
+  line.begin(&record->call, FaultLine::kTimedOut);
   line.append(watch_text);
   line.append(" s");
   line.end();
@@ -78,14 +90,14 @@ void install_fault_reporting(const FaultExitCodes& codes, double timeout_seconds
 void enter_module_call(const char* name, const char* path, const char* entry) {
   std::fflush(stdout);
   if (watch_period == 0) {
-    current_call.set(name, path, entry);
-    inside = 1;
+    record->call.set(name, path, entry);
+    record->inside = 1;
     return;
   }
   // Under the lock: a watchdog report never reads a half-written call.
   lock_watch();
-  current_call.set(name, path, entry);
-  inside = 1;
+  record->call.set(name, path, entry);
+  record->inside = 1;
   watch_deadline = watch_clock() + watch_period;
   watch_armed = true;
   ++watch_generation;
@@ -94,7 +106,7 @@ void enter_module_call(const char* name, const char* path, const char* entry) {
 }
 
 void leave_module_call() {
-  inside = 0;
+  record->inside = 0;
   if (watch_period == 0) return;
   // The watchdog finds the call over when it next wakes; no need to wake it.
   lock_watch();

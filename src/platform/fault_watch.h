@@ -8,8 +8,15 @@
 
 #include "platform/fault_line.h"
 #include "platform/fault_reporting.h"
+#include "platform/run_watch.h"
 
 // What the handlers ask of fault_watch.cpp.
+
+// Where the module calls are kept: a record of the process's own, or, in a
+// worker watched from outside, the one the watcher reads (keep_run_record_in,
+// called before any module call).
+RunRecord& run_record();
+void keep_run_record_in(RunRecord* record);
 
 // The module call in progress; null outside one.
 const FaultLine* module_call_in_progress();

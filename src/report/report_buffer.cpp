@@ -6,28 +6,36 @@
 
 namespace {
 
-// Large enough that a report of many short lines takes few writes.
-constexpr std::size_t kCapacity = 64 * 1024;
-char kept[kCapacity];
-std::size_t kept_length = 0;
+constexpr std::size_t kCapacity = sizeof(ReportStorage::bytes);
+ReportStorage own_storage{};
+ReportStorage* kept = &own_storage;
 
 }  // namespace
 
+void keep_report_in(ReportStorage* storage) {
+  storage->length = 0;
+  kept = storage;
+}
+
+void write_kept_report(const ReportStorage& storage) {
+  write_output_now(storage.bytes, storage.length < kCapacity ? storage.length : kCapacity);
+}
+
 void report_flush() {
-  write_output_now(kept, kept_length);
-  kept_length = 0;
+  write_output_now(kept->bytes, kept->length);
+  kept->length = 0;
 }
 
 void report_bytes(const char* bytes, std::size_t length) {
-  if (kept_length + length > kCapacity) {
+  if (kept->length + length > kCapacity) {
     report_flush();
     if (length > kCapacity) {
       write_output_now(bytes, length);
       return;
     }
   }
-  std::memcpy(kept + kept_length, bytes, length);
-  kept_length += length;
+  std::memcpy(kept->bytes + kept->length, bytes, length);
+  kept->length += length;
 }
 
 void report_text(const char* text) {

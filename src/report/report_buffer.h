@@ -7,6 +7,19 @@
 
 #include <cstddef>
 
+// What is kept and not yet written. Large enough that a report of many
+// short lines takes few writes.
+struct ReportStorage {
+  std::size_t length;
+  char bytes[64 * 1024];
+};
+
+// Keeps what is not yet written in `storage` from here on, such as memory
+// that outlives the process; a storage of the report's own until then.
+void keep_report_in(ReportStorage* storage);
+// Writes out what `storage` kept: a report that another process began.
+void write_kept_report(const ReportStorage& storage);
+
 void report_text(const char* text);
 void report_bytes(const char* bytes, std::size_t length);
 void report_number(unsigned long long number);

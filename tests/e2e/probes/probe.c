@@ -66,7 +66,8 @@ static void print_flood(void) {
 /* Faults on purpose: PROBE_CRASH_IN names the entry (1 library
  * initialisation, 2 load, 3 request, 4 unload) and PROBE_FAULT how: 1 a write
  * through a null pointer, 2 abort, 3 a recursion that overflows the stack,
- * 4 exit(7), 5 a call that never returns, 6 ExitProcess(9) (Windows). */
+ * 4 exit(7), 5 a call that never returns, 6 ExitProcess(9) (Windows), 7 a
+ * fail-fast (Windows). */
 #ifdef PROBE_CRASH_IN
 #include <stdlib.h>
 #ifdef _WIN32
@@ -115,6 +116,11 @@ static PROBE_UNSANITIZED void misbehave(int entry) {
 #ifdef _WIN32
     case 6:
       ExitProcess(9);
+    case 7:
+      /* What __fastfail(2) compiles to: the process ends at once, with no
+       * handler run in it. */
+      __asm__ volatile("movl $2, %%ecx\n\tint $0x29" ::: "ecx", "memory");
+      break;
 #endif
   }
 }
