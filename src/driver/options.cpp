@@ -46,13 +46,23 @@ Options parse_options(int argc, const char* const* argv) {
   for (int index = 1; index < argc; ++index) {
     const char* argument = argv[index];
     if (!starts_with_dashes(argument)) continue;
-    if (std::strcmp(argument, "--check") == 0) {
+    // An option's value comes after it, or after '=' in the same argument.
+    const char* equals = std::strchr(argument, '=');
+    std::string name = equals != nullptr ? std::string(argument, equals) : argument;
+    if (name == "--check") {
       if (check) return usage_error("--check is given twice");
-      if (index + 1 >= argc || starts_with_dashes(argv[index + 1])) {
-        return usage_error("--check needs the cases file after it");
+      if (equals != nullptr) {
+        cases_path = equals + 1;
+      } else if (index + 1 < argc && !starts_with_dashes(argv[index + 1])) {
+        cases_path = argv[++index];
+      } else {
+        cases_path.clear();
       }
+      if (cases_path.empty()) return usage_error("--check needs the cases file after it");
       check = true;
-      cases_path = argv[++index];
+    } else if (equals != nullptr &&
+               (name == "--update" || name == "--help" || name == "--version")) {
+      return usage_error(name + " takes no value");
     } else if (std::strcmp(argument, "--update") == 0) {
       update = true;
     } else if (std::strcmp(argument, "--help") == 0) {

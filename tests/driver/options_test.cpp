@@ -25,7 +25,12 @@ const OptionsCase kOptionsCases[] = {
     {{"--check", "a", "--check", "b"}, Options::kUsageError, "--check is given twice", false},
     {{"--update"}, Options::kUsageError, "--update works only with --check", false},
     {{"--help", "--", "--help"}, Options::kUsageError, "unknown option --", false},
-    {{"--check=c.txt"}, Options::kUsageError, "unknown option --check=c.txt", false},
+    {{"--check=c.txt"}, Options::kCheck, "c.txt", false},
+    {{"--check=a=b", "--update"}, Options::kCheck, "a=b", true},
+    {{"--check="}, Options::kUsageError, "--check needs the cases file after it", false},
+    {{"--check=a", "b", "--check=c"}, Options::kUsageError, "--check is given twice", false},
+    {{"--check", "c", "--update=yes"}, Options::kUsageError, "--update takes no value", false},
+    {{"--verbose=2"}, Options::kUsageError, "unknown option --verbose=2", false},
 };
 
 TEST(ParseOptions, ActionsAndErrors) {
