@@ -46,7 +46,7 @@ std::string describe_host_end(const HostEnd& end) {
                     static_cast<unsigned long>(end.code));
       return text;
     case HostEnd::kNoAnswer:
-      std::snprintf(text, sizeof text, "did not answer within %g seconds", end.seconds);
+      std::snprintf(text, sizeof text, "did not answer within %g s", end.seconds);
       return text;
     case HostEnd::kBadAnswer:
       return "answered with something that is no answer";
