@@ -115,7 +115,9 @@ int serve_module_host(const std::string& directory) {
       if (!serve(state, frame)) return kExitSuccess;
     }
     if (decoder.broken()) {
+      // Before the modules' unload lines, which their own runtimes write.
       std::fputs("modtest: the host's input is not frames\n", stderr);
+      std::fflush(stderr);
       unload(state);
       return kExitUsage;
     }
