@@ -1,5 +1,6 @@
 #include "host/host_client.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -9,6 +10,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// A child whose output has ended is on its way out: it gets this long to
+// be gone, even when the answer's time is up.
+constexpr int kEndingGraceMs = 2000;
 
 int milliseconds_left(Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -83,7 +88,7 @@ void ModuleHost::finish(HostEnd::Kind kind, double seconds) {
 
 // The child closed its output: it is ending, and says how once it has.
 void ModuleHost::collect_end(int timeout_ms, double seconds) {
-  ChildEnd ended = wait_for_child(child_, timeout_ms);
+  ChildEnd ended = wait_for_child(child_, std::max(timeout_ms, kEndingGraceMs));
   if (ended.kind == ChildEndKind::kRunning) return finish(HostEnd::kNoAnswer, seconds);
   end_child(child_);
   child_ = nullptr;
@@ -176,7 +181,10 @@ bool ModuleHost::unload(double timeout_seconds) {
 HostEnd ModuleHost::stop(double timeout_seconds) {
   Clock::time_point deadline = deadline_after(timeout_seconds);
   Frame answer;
-  if (exchange(FrameType::kQuit, "", FrameType::kDone, timeout_seconds, answer)) {
+  if (!exchange(FrameType::kQuit, "", FrameType::kDone, timeout_seconds, answer)) return end_;
+  if (answer.type != FrameType::kDone) {
+    finish(HostEnd::kBadAnswer, timeout_seconds);
+  } else {
     close_child_input(child_);
     collect_end(milliseconds_left(deadline), timeout_seconds);
   }
