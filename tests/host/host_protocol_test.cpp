@@ -58,7 +58,8 @@ TEST(FrameDecoder, HeaderIsTypeAndLittleEndianLength) {
 TEST(FramePayloads, RoundTripAndRefuseWhatIsNotTheirs) {
   std::string module;
   std::string_view request;
-  ASSERT_TRUE(decode_request(request_payload("echo", "a\0b"s), module, request));
+  const std::string payload = request_payload("echo", "a\0b"s);
+  ASSERT_TRUE(decode_request(payload, module, request));
   EXPECT_EQ(module, "echo");
   EXPECT_EQ(request, "a\0b"s);
   EXPECT_FALSE(decode_request("no separator", module, request));
