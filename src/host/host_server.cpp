@@ -104,6 +104,8 @@ int serve_module_host(const std::string& directory) {
   // Unbuffered, so that the binding lines and a module's prints stay in
   // order with the host's warnings on standard error.
   reserve_standard_output();
+  // A module that reads its standard input must not take the frames.
+  reserve_standard_input();
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   HostState state{directory, {}, false};
   init_registry(&state.registry);

@@ -7,7 +7,8 @@
 
 #include <string>
 
-// Reserves standard output for the answers, then reads frames from standard
+// Reserves standard output for the answers and standard input for the
+// frames (a module reading it finds it empty), then reads frames from standard
 // input and answers each until kQuit or the end of the input, binding from
 // saori.ini in `directory`. Everything else the host and its modules print
 // goes to standard error. Returns the exit code: 0, or 2 when the input is

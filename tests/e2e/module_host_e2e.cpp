@@ -29,16 +29,19 @@ struct HostRun {
 };
 
 const std::string kMiB(1 << 20, '\x7f');
-const std::string kModuleList = "echo:echo{X}\ncount:counter{X}\ntalk:trace_a{X}\ncrash:crash{X}\n";
+const std::string kModuleList =
+    "echo:echo{X}\ncount:counter{X}\ntalk:trace_a{X}\ncrash:crash{X}\ninput:read_input{X}\n";
 const std::string kBinding =
     bound("echo", "echo") + bound("count", "counter") +
     "dll loading.\n[trace_a load {L}:{D}]\nname:talk\npath:{D}trace_a{X}\n" +
-    "dll loading.\n[crash_request load {L}:{D}]\nname:crash\npath:{D}crash{X}\n";
+    "dll loading.\n[crash_request load {L}:{D}]\nname:crash\npath:{D}crash{X}\n" +
+    bound("input", "read_input");
 const std::string kBoundList =
     "1echo\0"
     "1count\0"
     "1talk\0"
-    "1crash\0"s;
+    "1crash\0"
+    "1input\0"s;
 const std::string kUnloaded = "[crash_request unload]\n[trace_a unload]\n";
 const Frame kBind{FrameType::kBind, ""};
 const Frame kBound{FrameType::kBound, kBoundList};
@@ -97,6 +100,13 @@ const HostRun kRuns[] = {
          "modtest: module crash ({D}crash{X}) crashed in request: {WHY}\n",
      3,
      true},
+    // The host reads its input a piece at a time: the long request is still
+    // waiting when the module reads.
+    {"ModulesFindTheInputEmpty",
+     {kBind, request("input", "x"), request("echo", kMiB), kQuit},
+     {kBound, reply("0"), reply(kMiB), kDone},
+     kBinding + kUnloaded,
+     0},
     {"BrokenInputEndsTheHost",
      {kBind},
      {kBound},
@@ -141,7 +151,8 @@ TEST_P(ModuleHostTest, AnswersFramesExactly) {
   if (run.crashes) GTEST_SKIP() << "the sanitizers report the crash";
 #endif
   RunFolder folder;
-  for (const char* probe : {"echo", "counter", "trace_a"}) folder.add_probe(probe, probe);
+  for (const char* probe : {"echo", "counter", "trace_a", "read_input"})
+    folder.add_probe(probe, probe);
   folder.add_probe("crash_request", "crash");
   folder.write("saori.ini", expand(kModuleList, folder));
   std::string frames;
