@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "driver/exit_code.h"
 #include "platform/child_process.h"
 #include "platform/files.h"
 
@@ -36,11 +37,11 @@ std::string describe_host_end(const HostEnd& end) {
       return "could not be started";
     case HostEnd::kExited:
       switch (end.code) {
-        case 3:
+        case kExitModuleCrashed:
           return "crashed in a module call (exit code 3)";
-        case 4:
+        case kExitModuleTimedOut:
           return "ended a module call that did not return in time (exit code 4)";
-        case 5:
+        case kExitModuleEndedProcess:
           return "was ended by a module inside a call (exit code 5)";
       }
       std::snprintf(text, sizeof text, "exited with code %lu",
