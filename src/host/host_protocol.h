@@ -80,8 +80,8 @@ struct BoundModule {
   }
 };
 
-// The payloads. Each decoder returns false, leaving its outputs unspecified,
-// for a payload that is not of its kind.
+// The payloads. Each decoder returns false for a payload that is not of its
+// kind; its outputs then hold nothing of use.
 std::string request_payload(std::string_view module, std::string_view request);
 bool decode_request(std::string_view payload, std::string& module, std::string_view& request);
 // Each module as '1' or '0', its name and a NUL.
