@@ -9,6 +9,7 @@
 #include "driver/single_run.h"
 #include "driver/timeout_setting.h"
 #include "driver/watched_run.h"
+#include "host/host_server.h"
 #include "platform/fault_reporting.h"
 #include "platform/run_watch.h"
 #include "platform/standard_output.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
       return kExitUsage;
     case Options::kSingleRun:
     case Options::kCheck:
+    case Options::kHost:
       break;
   }
   RunRecord* record = nullptr;
@@ -41,6 +43,13 @@ int main(int argc, char** argv) {
   const FaultExitCodes codes{kExitModuleCrashed, kExitModuleTimedOut, kExitModuleEndedProcess,
                              kExitOwnFault};
   install_fault_reporting(codes, parse_timeout_setting(timeout), timeout != nullptr ? timeout : "");
+  if (options.action == Options::kHost) {
+    std::string directory;
+    get_program_directory(directory);
+    int exit_code = serve_module_host(directory);
+    note_run_ends_on_its_own();
+    return exit_code;
+  }
   if (options.action == Options::kCheck) {
     std::string directory;
     get_program_directory(directory);

@@ -42,6 +42,7 @@ Options parse_options(int argc, const char* const* argv) {
   bool update = false;
   bool help = false;
   bool version = false;
+  bool host = false;
   std::string cases_path;
   for (int index = 1; index < argc; ++index) {
     const char* argument = argv[index];
@@ -60,11 +61,13 @@ Options parse_options(int argc, const char* const* argv) {
       }
       if (cases_path.empty()) return usage_error("--check needs the cases file after it");
       check = true;
-    } else if (equals != nullptr &&
-               (name == "--update" || name == "--help" || name == "--version")) {
+    } else if (equals != nullptr && (name == "--update" || name == "--help" ||
+                                     name == "--version" || name == "--host")) {
       return usage_error(name + " takes no value");
     } else if (std::strcmp(argument, "--update") == 0) {
       update = true;
+    } else if (std::strcmp(argument, "--host") == 0) {
+      host = true;
     } else if (std::strcmp(argument, "--help") == 0) {
       help = true;
     } else if (std::strcmp(argument, "--version") == 0) {
@@ -78,6 +81,10 @@ Options parse_options(int argc, const char* const* argv) {
     options.action = Options::kHelp;
   } else if (version) {
     options.action = Options::kVersion;
+  } else if (host && (check || update)) {
+    return usage_error("--host takes no other option");
+  } else if (host) {
+    options.action = Options::kHost;
   } else if (update && !check) {
     return usage_error("--update works only with --check");
   } else if (check) {

@@ -7,7 +7,9 @@
 #include <string>
 
 struct Options {
-  enum Action { kSingleRun, kCheck, kHelp, kVersion, kUsageError };
+  // kHost is internal and kept out of --help: the module host that modtest
+  // starts as its own child (src/host/), answering frames on its pipes.
+  enum Action { kSingleRun, kCheck, kHelp, kVersion, kUsageError, kHost };
   Action action = kSingleRun;
   std::string cases_path;  // --check
   bool update = false;     // --update

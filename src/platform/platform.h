@@ -11,4 +11,5 @@
 #include "platform/library.h"          // loading libraries and calling module entries
 #include "platform/module_block.h"     // the memory blocks handed to and from modules
 #include "platform/process_memory.h"   // resident memory and how pages are backed
+#include "platform/standard_input.h"   // standard input as raw bytes
 #include "platform/standard_output.h"  // standard output's mode and the report's own output

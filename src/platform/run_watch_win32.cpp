@@ -58,6 +58,24 @@ void close_copy(HANDLE copy, DWORD which) {
   }
 }
 
+// A job that ends the worker when the watcher ends, however it ends: a
+// parent that kills a run that does not answer kills the watcher, and the
+// worker must not go on in its module call holding the pipes. Programs the
+// worker starts stay out of it, and live as they would without a watcher.
+// Null where the system has no such job for it.
+HANDLE worker_job() {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job == nullptr) return nullptr;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags =
+      JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+  if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    CloseHandle(job);
+    return nullptr;
+  }
+  return job;
+}
+
 // Starts the worker and waits for it. False, with nothing left running,
 // when it could not be started.
 bool run_worker(HANDLE mapping, WorkerEnd* end) {
@@ -76,18 +94,26 @@ bool run_worker(HANDLE mapping, WorkerEnd* end) {
   PROCESS_INFORMATION process{};
   SetEnvironmentVariableA(kRecordVariable, number);
   // The command line is the one this process was given, byte for byte.
-  BOOL started = CreateProcessW(program, GetCommandLineW(), nullptr, nullptr, TRUE, 0, nullptr,
-                                nullptr, &startup, &process);
+  // Suspended until it is in its job, so that nothing it starts escapes.
+  BOOL started = CreateProcessW(program, GetCommandLineW(), nullptr, nullptr, TRUE,
+                                CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
   SetEnvironmentVariableA(kRecordVariable, nullptr);
   close_copy(startup.hStdInput, STD_INPUT_HANDLE);
   close_copy(startup.hStdOutput, STD_OUTPUT_HANDLE);
   close_copy(startup.hStdError, STD_ERROR_HANDLE);
   if (!started) return false;
+  HANDLE job = worker_job();
+  if (job != nullptr && !AssignProcessToJobObject(job, process.hProcess)) {
+    CloseHandle(job);
+    job = nullptr;
+  }
+  ResumeThread(process.hThread);
   CloseHandle(process.hThread);
   DWORD code = 0;
   WaitForSingleObject(process.hProcess, INFINITE);
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hProcess);
+  if (job != nullptr) CloseHandle(job);
   end->exit_code = code;
   return true;
 }

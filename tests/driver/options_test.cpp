@@ -31,6 +31,11 @@ const OptionsCase kOptionsCases[] = {
     {{"--check=a", "b", "--check=c"}, Options::kUsageError, "--check is given twice", false},
     {{"--check", "c", "--update=yes"}, Options::kUsageError, "--update takes no value", false},
     {{"--verbose=2"}, Options::kUsageError, "unknown option --verbose=2", false},
+    {{"--host", "dropped.txt"}, Options::kHost, "", false},
+    {{"--host", "--check", "c"}, Options::kUsageError, "--host takes no other option", false},
+    {{"--update", "--host"}, Options::kUsageError, "--host takes no other option", false},
+    {{"--host=1"}, Options::kUsageError, "--host takes no value", false},
+    {{"--host", "--help"}, Options::kHelp, "", false},
 };
 
 TEST(ParseOptions, ActionsAndErrors) {

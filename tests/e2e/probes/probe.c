@@ -155,6 +155,19 @@ static modtest_block count_reply(long* length) {
 }
 #endif
 
+#ifdef PROBE_READ_INPUT
+/* Reads standard input, as a module that asks its user something would:
+ * the reply is how many bytes it got before the input ended, in decimal. */
+static modtest_block input_reply(long* length) {
+  char bytes[64];
+  char text[24];
+  size_t got = fread(bytes, 1, sizeof bytes, stdin);
+  int written = sprintf(text, "%lu", (unsigned long)got);
+  *length = written;
+  return modtest_block_from(text, (size_t)written);
+}
+#endif
+
 #ifndef PROBE_NO_LOAD
 MODTEST_API int PROBE_CALL load(modtest_block directory, long length) {
   (void)length;
@@ -190,6 +203,8 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
 #endif
 #elif defined(PROBE_COUNT)
   reply = count_reply(length);
+#elif defined(PROBE_READ_INPUT)
+  reply = input_reply(length);
 #elif defined(PROBE_REPLY_TERMINATED)
   /* Echo the usual C way: a block one byte longer than the reply, a NUL in
    * that byte, and the length, which an echo keeps, left as it was. */

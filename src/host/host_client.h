@@ -1,0 +1,78 @@
+#pragma once
+
+// The parent's side of the module host: starts this program again as
+// `--host`, sends it frames and reads its answers with a time limit, so
+// that a module that crashes, hangs or ends the process ends the child and
+// the parent says how.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/host_protocol.h"
+
+struct ChildProcess;
+
+// How the host ended, or that it is still there.
+struct HostEnd {
+  enum Kind {
+    kRunning,     // it has not ended
+    kNotStarted,  // it could not be started
+    kExited,      // `code` is its exit code: 3 a crash, 4 a timeout, 5 a module's exit
+    kSignalled,   // `code` is the signal that ended it (POSIX only)
+    kNoAnswer,    // it did not answer within `seconds` and was killed
+    kBadAnswer,   // it answered what is no answer to the frame, and was killed
+    kLost,        // the system would not say how it ended
+  };
+  Kind kind = kNotStarted;
+  std::uint32_t code = 0;
+  double seconds = 0;
+};
+
+// One line for the user, no line feed, such as "crashed in a module call
+// (exit code 3)".
+std::string describe_host_end(const HostEnd& end);
+
+// What a request came to.
+struct HostReply {
+  enum Kind { kReply, kRefused, kEnded };
+  Kind kind = kEnded;
+  std::string bytes;                   // kReply
+  Refusal refusal = Refusal::kNoList;  // kRefused
+};
+
+// One host child at a time. Every call but start and end answers false (or
+// kEnded) once the child has ended; end() then says how.
+class ModuleHost {
+ public:
+  ModuleHost() = default;
+  ~ModuleHost();  // kills a child still running
+  ModuleHost(const ModuleHost&) = delete;
+  ModuleHost& operator=(const ModuleHost&) = delete;
+
+  // Starts `program` (empty: this very program) with --host. False when it
+  // could not be started, or runs already.
+  bool start(const std::string& program = "");
+  bool bind(double timeout_seconds, std::vector<BoundModule>& modules);
+  HostReply request(std::string_view module, std::string_view bytes, double timeout_seconds);
+  bool memory(double timeout_seconds, std::uint64_t& resident, std::uint64_t& peak);
+  bool unload(double timeout_seconds);
+  // Asks the host to quit and waits for it; returns how it ended.
+  HostEnd stop(double timeout_seconds);
+
+  bool running() const { return child_ != nullptr; }
+  const HostEnd& end() const { return end_; }
+
+ private:
+  // Sends one frame and waits for one answer of type `expected`. False, the
+  // child then ended, when none came.
+  bool exchange(FrameType type, std::string_view payload, FrameType expected,
+                double timeout_seconds, Frame& answer);
+  void finish(HostEnd::Kind kind, double seconds);
+  void collect_end(int timeout_ms, double seconds);
+
+  ChildProcess* child_ = nullptr;
+  FrameDecoder decoder_;
+  HostEnd end_;
+};
