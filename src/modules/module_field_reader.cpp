@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "text/messages.h"
-#include "text/quoted_part.h"
+#include "text/quoted_segment.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "settings/settings_line_parser.h"
 
-#include "text/quoted_part.h"
+#include "text/quoted_segment.h"
 #include "text/text_cursor.h"
 
 namespace {

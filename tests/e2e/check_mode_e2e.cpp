@@ -223,15 +223,6 @@ std::string replace_all(std::string text, const std::string& mark, const std::st
   return text;
 }
 
-// The system's words for the crash: what follows the entry's name on the
-// tool's line about it.
-std::string crash_words(const std::string& err) {
-  std::size_t at = err.rfind(" crashed in ");
-  if (at == std::string::npos) return "(no crash reported)";
-  at = err.find(": ", at) + 2;
-  return err.substr(at, err.find('\n', at) - at);
-}
-
 class CheckModeTest : public testing::TestWithParam<CheckRun> {};
 
 TEST_P(CheckModeTest, ReportsExactlyAndExits) {

@@ -43,3 +43,10 @@ std::string bound(const std::string& name, const std::string& file) {
 std::string exchange(const std::string& request, const std::string& reply) {
   return "// request_data//\n" + request + "\n// return data //\n" + reply + "\n";
 }
+
+std::string crash_words(const std::string& err) {
+  std::size_t at = err.rfind(" crashed in ");
+  if (at == std::string::npos) return "(no crash reported)";
+  at = err.find(": ", at) + 2;
+  return err.substr(at, err.find('\n', at) - at);
+}

@@ -19,3 +19,7 @@ std::string bound(const std::string& name, const std::string& file);
 
 // The request and reply under their headings.
 std::string exchange(const std::string& request, const std::string& reply);
+
+// The system's words for a crash: what follows the entry's name on the
+// tool's line about it in `err`.
+std::string crash_words(const std::string& err);

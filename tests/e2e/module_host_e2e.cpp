@@ -133,13 +133,6 @@ std::string listing(const std::vector<Frame>& frames) {
   return text;
 }
 
-std::string crash_words(const std::string& err) {
-  std::size_t at = err.rfind(" crashed in ");
-  if (at == std::string::npos) return "(no crash reported)";
-  at = err.find(": ", at) + 2;
-  return err.substr(at, err.find('\n', at) - at);
-}
-
 class ModuleHostTest : public testing::TestWithParam<HostRun> {};
 
 TEST_P(ModuleHostTest, AnswersFramesExactly) {

@@ -1,4 +1,4 @@
-#include "text/quoted_part.h"
+#include "text/quoted_segment.h"
 
 #include <gtest/gtest.h>
 
