@@ -10,9 +10,11 @@
 #include "driver/timeout_setting.h"
 #include "driver/watched_run.h"
 #include "host/host_server.h"
+#include "platform/environment.h"
 #include "platform/fault_reporting.h"
 #include "platform/run_watch.h"
 #include "platform/standard_output.h"
+#include "validate/validate_run.h"
 
 // Without options a run is configured only by the files beside it.
 int main(int argc, char** argv) {
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
       return kExitUsage;
     case Options::kSingleRun:
     case Options::kCheck:
+    case Options::kValidate:
     case Options::kHost:
       break;
   }
@@ -39,6 +42,10 @@ int main(int argc, char** argv) {
     return finish_watched_run(*record, worker_end, options);
   }
   WatchedState& state = prepare_watched_state(*record);
+  // A validated module's calls always have a time limit, its hosts' too.
+  if (options.action == Options::kValidate && std::getenv("MODTEST_TIMEOUT") == nullptr) {
+    set_environment_variable("MODTEST_TIMEOUT", kValidateCallSeconds);
+  }
   const char* timeout = std::getenv("MODTEST_TIMEOUT");
   const FaultExitCodes codes{kExitModuleCrashed, kExitModuleTimedOut, kExitModuleEndedProcess,
                              kExitOwnFault};
@@ -55,6 +62,19 @@ int main(int argc, char** argv) {
     get_program_directory(directory);
     int exit_code =
         run_check(options.cases_path, options.update, directory, kUsageLine, state.progress);
+    note_run_ends_on_its_own();
+    return exit_code;
+  }
+  if (options.action == Options::kValidate) {
+    ValidateSettings settings;
+    get_program_directory(settings.directory);
+    settings.modules = options.modules;
+    settings.cases_path = options.seed_cases_path;
+    settings.fuzz_seconds = options.fuzz_seconds;
+    settings.seed = options.has_seed ? options.seed : seed_from_clock();
+    settings.in_process = options.in_process;
+    settings.junit_path = options.junit_path;
+    int exit_code = run_validate(settings, kUsageLine);
     note_run_ends_on_its_own();
     return exit_code;
   }

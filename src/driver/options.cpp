@@ -1,15 +1,22 @@
 #include "driver/options.h"
 
+#include <cstdlib>
 #include <cstring>
 
-const char kUsageLine[] = "usage: modtest [--check CASES [--update]] [--help] [--version]\n";
+const char kUsageLine[] =
+    "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
+    "               [--fuzz-seconds S] [--seed N] [--in-process]] [--junit FILE]\n"
+    "               [--help] [--version]\n";
 
 const char kHelpText[] =
-    "usage: modtest [--check CASES [--update]] [--help] [--version]\n"
+    "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
+    "               [--fuzz-seconds S] [--seed N] [--in-process]] [--junit FILE]\n"
+    "               [--help] [--version]\n"
     "\n"
     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
     "the listed modules, sends the request of test.ini and prints it with the\n"
-    "reply. Arguments that do not start with -- are ignored.\n"
+    "reply. Arguments that do not start with -- are ignored. An option's value\n"
+    "follows it, or follows '=' in the same argument (--check=CASES).\n"
     "\n"
     "  --check CASES  send every case of the file CASES to the modules of\n"
     "                 saori.ini, bound once, and report in TAP on standard output;\n"
@@ -17,6 +24,21 @@ const char kHelpText[] =
     "                 the command line or the file is wrong\n"
     "  --update       with --check: write the actual replies into the file's\n"
     "                 reply: lines\n"
+    "  --validate     run a battery of checks against every module of saori.ini,\n"
+    "                 each check in a process of its own, and report in TAP: bind,\n"
+    "                 requests, long-requests, fuzz, request-bounds, reply-blocks,\n"
+    "                 leak, release, reload; exit 0 when nothing was found, 1 when\n"
+    "                 something was, 2 when the command line or a file is wrong.\n"
+    "                 A request that makes a module fault is kept, shrunk, in\n"
+    "                 modtest-findings/ as a cases file for --check\n"
+    "  --module NAME  with --validate: check this module only (repeatable)\n"
+    "  --cases CASES  with --validate: take the requests of CASES as seeds too\n"
+    "  --fuzz-seconds S  with --validate: fuzz each module for S seconds (10)\n"
+    "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
+    "  --in-process   with --validate: run every check in this one process, for a\n"
+    "                 debugger; the first fault then ends the run\n"
+    "  --junit FILE   with --check or --validate: also write the results to FILE\n"
+    "                 as JUnit XML\n"
     "  --help         print this text\n"
     "  --version      print the version\n";
 
@@ -35,62 +57,123 @@ Options usage_error(std::string error) {
   return options;
 }
 
+// The options that take a value, and those that take none.
+const char* const kValueOptions[] = {"--check", "--module",  "--cases",
+                                     "--fuzz-seconds", "--seed", "--junit"};
+const char* const kFlagOptions[] = {"--update", "--validate", "--in-process",
+                                    "--help",   "--version",  "--host"};
+
+bool is_one_of(const std::string& name, const char* const* names, std::size_t count) {
+  for (std::size_t index = 0; index < count; ++index) {
+    if (name == names[index]) return true;
+  }
+  return false;
+}
+
+// A positive number of seconds, as strtod reads it, and nothing after it.
+bool parse_seconds(const std::string& text, double& seconds) {
+  char* end = nullptr;
+  seconds = std::strtod(text.c_str(), &end);
+  return !text.empty() && end != nullptr && *end == '\0' && seconds > 0 && seconds < 1e9;
+}
+
+bool parse_seed(const std::string& text, std::uint64_t& seed) {
+  if (text.empty() || text.size() > 20) return false;
+  seed = 0;
+  for (char digit : text) {
+    if (digit < '0' || digit > '9') return false;
+    std::uint64_t next = seed * 10 + static_cast<std::uint64_t>(digit - '0');
+    if (next / 10 != seed) return false;
+    seed = next;
+  }
+  return true;
+}
+
 }  // namespace
 
 Options parse_options(int argc, const char* const* argv) {
+  Options options;
   bool check = false;
-  bool update = false;
+  bool validate = false;
   bool help = false;
   bool version = false;
   bool host = false;
-  std::string cases_path;
+  bool validate_only = false;  // an option given that only --validate takes
   for (int index = 1; index < argc; ++index) {
     const char* argument = argv[index];
     if (!starts_with_dashes(argument)) continue;
     // An option's value comes after it, or after '=' in the same argument.
     const char* equals = std::strchr(argument, '=');
     std::string name = equals != nullptr ? std::string(argument, equals) : argument;
-    if (name == "--check") {
-      if (check) return usage_error("--check is given twice");
-      if (equals != nullptr) {
-        cases_path = equals + 1;
-      } else if (index + 1 < argc && !starts_with_dashes(argv[index + 1])) {
-        cases_path = argv[++index];
-      } else {
-        cases_path.clear();
-      }
-      if (cases_path.empty()) return usage_error("--check needs the cases file after it");
-      check = true;
-    } else if (equals != nullptr && (name == "--update" || name == "--help" ||
-                                     name == "--version" || name == "--host")) {
-      return usage_error(name + " takes no value");
-    } else if (std::strcmp(argument, "--update") == 0) {
-      update = true;
-    } else if (std::strcmp(argument, "--host") == 0) {
-      host = true;
-    } else if (std::strcmp(argument, "--help") == 0) {
-      help = true;
-    } else if (std::strcmp(argument, "--version") == 0) {
-      version = true;
-    } else {
+    if (is_one_of(name, kFlagOptions, sizeof kFlagOptions / sizeof *kFlagOptions)) {
+      if (equals != nullptr) return usage_error(name + " takes no value");
+      if (name == "--update") options.update = true;
+      if (name == "--validate") validate = true;
+      if (name == "--in-process") options.in_process = validate_only = true;
+      if (name == "--help") help = true;
+      if (name == "--version") version = true;
+      if (name == "--host") host = true;
+      continue;
+    }
+    if (!is_one_of(name, kValueOptions, sizeof kValueOptions / sizeof *kValueOptions)) {
       return usage_error(std::string("unknown option ") + argument);
     }
+    std::string value;
+    if (equals != nullptr) {
+      value = equals + 1;
+    } else if (index + 1 < argc && !starts_with_dashes(argv[index + 1])) {
+      value = argv[++index];
+    }
+    if (value.empty()) {
+      return usage_error(name == "--check" ? "--check needs the cases file after it"
+                                           : name + " needs a value after it");
+    }
+    if (name == "--check") {
+      if (check) return usage_error("--check is given twice");
+      check = true;
+      options.cases_path = value;
+    } else if (name == "--module") {
+      options.modules.push_back(value);
+      validate_only = true;
+    } else if (name == "--cases") {
+      options.seed_cases_path = value;
+      validate_only = true;
+    } else if (name == "--fuzz-seconds") {
+      if (!parse_seconds(value, options.fuzz_seconds)) {
+        return usage_error("--fuzz-seconds needs a positive number of seconds, not \"" + value +
+                           "\"");
+      }
+      validate_only = true;
+    } else if (name == "--seed") {
+      if (!parse_seed(value, options.seed)) {
+        return usage_error("--seed needs a whole number, not \"" + value + "\"");
+      }
+      options.has_seed = validate_only = true;
+    } else {
+      options.junit_path = value;
+    }
   }
-  Options options;
   if (help) {
     options.action = Options::kHelp;
   } else if (version) {
     options.action = Options::kVersion;
-  } else if (host && (check || update)) {
+  } else if (host && (check || validate || options.update)) {
     return usage_error("--host takes no other option");
   } else if (host) {
     options.action = Options::kHost;
-  } else if (update && !check) {
+  } else if (check && validate) {
+    return usage_error("--check and --validate cannot be given together");
+  } else if (options.update && !check) {
     return usage_error("--update works only with --check");
+  } else if (validate_only && !validate) {
+    return usage_error("--module, --cases, --fuzz-seconds, --seed and --in-process work only "
+                       "with --validate");
+  } else if (!options.junit_path.empty() && !check && !validate) {
+    return usage_error("--junit works only with --check or --validate");
   } else if (check) {
     options.action = Options::kCheck;
-    options.cases_path = std::move(cases_path);
-    options.update = update;
+  } else if (validate) {
+    options.action = Options::kValidate;
   }
   return options;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "driver/exit_code.h"
+#include "host/host_engine.h"
 #include "platform/child_process.h"
 #include "platform/files.h"
 
@@ -64,24 +65,63 @@ std::string describe_host_end(const HostEnd& end) {
 
 ModuleHost::~ModuleHost() {
   end_child(child_);
+  if (engine_ != nullptr) {
+    end_host_state(*engine_);
+    delete engine_;
+  }
+}
+
+bool ModuleHost::start_in_process(const std::string& directory) {
+  if (running()) return false;
+  engine_ = new HostState;
+  start_host_state(*engine_, directory);
+  decoder_ = FrameDecoder();
+  end_ = HostEnd{};
+  end_.kind = HostEnd::kRunning;
+  return true;
+}
+
+bool ModuleHost::answer_in_process(std::string_view frame) {
+  FrameDecoder decoder;
+  decoder.feed(frame.data(), frame.size());
+  Frame order;
+  decoder.next(order);
+  std::string out;
+  bool goes_on = serve_frame(*engine_, order, out);
+  decoder_.feed(out.data(), out.size());
+  if (!goes_on) {
+    end_host_state(*engine_);
+    delete engine_;
+    engine_ = nullptr;
+    end_.kind = HostEnd::kExited;
+  }
+  return true;
+}
+
+bool ModuleHost::request_at_fault(std::string& request) const {
+  if (has_request_at_fault_) request = request_at_fault_;
+  return has_request_at_fault_;
 }
 
 bool ModuleHost::start(const std::string& program) {
-  if (child_ != nullptr) return false;
+  if (running()) return false;
   std::string path = program;
   if (path.empty()) get_executable_path(path);
   child_ = start_child(path, {"--host"}, {ChildStream::kPipe, ChildStream::kPipe});
   decoder_ = FrameDecoder();
+  has_request_at_fault_ = false;
   end_ = HostEnd{};
   end_.kind = child_ != nullptr ? HostEnd::kRunning : HostEnd::kNotStarted;
   return child_ != nullptr;
 }
 
 void ModuleHost::finish(HostEnd::Kind kind, double seconds) {
-  kill_child(child_);
-  wait_for_child(child_, -1);
-  end_child(child_);
-  child_ = nullptr;
+  if (child_ != nullptr) {
+    kill_child(child_);
+    wait_for_child(child_, -1);
+    end_child(child_);
+    child_ = nullptr;
+  }
   end_.kind = kind;
   end_.code = 0;
   end_.seconds = seconds;
@@ -101,19 +141,42 @@ void ModuleHost::collect_end(int timeout_ms, double seconds) {
 
 bool ModuleHost::exchange(FrameType type, std::string_view payload, FrameType expected,
                           double timeout_seconds, Frame& answer) {
-  if (child_ == nullptr) return false;
-  Clock::time_point deadline = deadline_after(timeout_seconds);
+  return send(type, payload) && await_answer(expected, timeout_seconds, answer);
+}
+
+bool ModuleHost::send(FrameType type, std::string_view payload) {
+  if (!running()) return false;
+  warnings_.clear();
   std::string frame = encode_frame(type, payload);
+  if (engine_ != nullptr) return answer_in_process(frame);
   // A child that is gone takes no bytes; its output then ends at once.
   write_to_child(child_, frame.data(), frame.size());
+  return true;
+}
+
+bool ModuleHost::await_answer(FrameType expected, double timeout_seconds, Frame& answer) {
+  Clock::time_point deadline = deadline_after(timeout_seconds);
   char buffer[64 * 1024];
   for (;;) {
     if (decoder_.next(answer)) {
+      if (answer.type == FrameType::kWarning) {
+        warnings_.push_back(std::move(answer.payload));
+        continue;
+      }
+      if (answer.type == FrameType::kRequestAtFault) {
+        request_at_fault_ = std::move(answer.payload);
+        has_request_at_fault_ = true;
+        continue;
+      }
       if (answer.type == expected || answer.type == FrameType::kRefused) return true;
       finish(HostEnd::kBadAnswer, timeout_seconds);
       return false;
     }
     if (decoder_.broken()) {
+      finish(HostEnd::kBadAnswer, timeout_seconds);
+      return false;
+    }
+    if (child_ == nullptr) {
       finish(HostEnd::kBadAnswer, timeout_seconds);
       return false;
     }
@@ -132,9 +195,10 @@ bool ModuleHost::exchange(FrameType type, std::string_view payload, FrameType ex
   }
 }
 
-bool ModuleHost::bind(double timeout_seconds, std::vector<BoundModule>& modules) {
+bool ModuleHost::bind(double timeout_seconds, std::vector<BoundModule>& modules,
+                      std::string_view only) {
   Frame answer;
-  if (!exchange(FrameType::kBind, "", FrameType::kBound, timeout_seconds, answer)) return false;
+  if (!exchange(FrameType::kBind, only, FrameType::kBound, timeout_seconds, answer)) return false;
   if (answer.type == FrameType::kBound && decode_bound(answer.payload, modules)) return true;
   finish(HostEnd::kBadAnswer, timeout_seconds);
   return false;
@@ -142,12 +206,22 @@ bool ModuleHost::bind(double timeout_seconds, std::vector<BoundModule>& modules)
 
 HostReply ModuleHost::request(std::string_view module, std::string_view bytes,
                               double timeout_seconds) {
-  HostReply reply;
   Frame answer;
-  if (!exchange(FrameType::kRequest, request_payload(module, bytes), FrameType::kReply,
-                timeout_seconds, answer)) {
-    return reply;
-  }
+  bool answered = exchange(FrameType::kRequest, request_payload(module, bytes), FrameType::kReply,
+                           timeout_seconds, answer);
+  return reply_of(answered, answer, timeout_seconds);
+}
+
+HostReply ModuleHost::padded_request(const PaddedRequestOrder& order, double timeout_seconds) {
+  Frame answer;
+  bool answered = exchange(FrameType::kPaddedRequest, encode(order), FrameType::kReply,
+                           timeout_seconds, answer);
+  return reply_of(answered, answer, timeout_seconds);
+}
+
+HostReply ModuleHost::reply_of(bool answered, Frame& answer, double timeout_seconds) {
+  HostReply reply;
+  if (!answered) return reply;
   if (answer.type == FrameType::kReply) {
     reply.kind = HostReply::kReply;
     reply.bytes = std::move(answer.payload);
@@ -171,6 +245,35 @@ bool ModuleHost::memory(double timeout_seconds, std::uint64_t& resident, std::ui
   return false;
 }
 
+bool ModuleHost::fuzz(const FuzzOrder& order, double timeout_seconds, FuzzResult& result) {
+  return send_fuzz(order) && await_fuzz(timeout_seconds, result);
+}
+
+bool ModuleHost::send_fuzz(const FuzzOrder& order) {
+  return send(FrameType::kFuzz, encode(order));
+}
+
+bool ModuleHost::await_fuzz(double timeout_seconds, FuzzResult& result) {
+  Frame answer;
+  return await_answer(FrameType::kFuzzed, timeout_seconds, answer) &&
+         answer.type == FrameType::kFuzzed && decode(answer.payload, result);
+}
+
+bool ModuleHost::repeat(const RepeatOrder& order, double timeout_seconds, RepeatResult& result) {
+  Frame answer;
+  if (!exchange(FrameType::kRepeat, encode(order), FrameType::kRepeated, timeout_seconds,
+                answer)) {
+    return false;
+  }
+  return answer.type == FrameType::kRepeated && decode(answer.payload, result);
+}
+
+bool ModuleHost::release(double timeout_seconds) {
+  Frame answer;
+  return exchange(FrameType::kRelease, "", FrameType::kDone, timeout_seconds, answer) &&
+         answer.type == FrameType::kDone;
+}
+
 bool ModuleHost::unload(double timeout_seconds) {
   Frame answer;
   if (!exchange(FrameType::kUnload, "", FrameType::kDone, timeout_seconds, answer)) return false;
@@ -185,7 +288,7 @@ HostEnd ModuleHost::stop(double timeout_seconds) {
   if (!exchange(FrameType::kQuit, "", FrameType::kDone, timeout_seconds, answer)) return end_;
   if (answer.type != FrameType::kDone) {
     finish(HostEnd::kBadAnswer, timeout_seconds);
-  } else {
+  } else if (child_ != nullptr) {
     close_child_input(child_);
     collect_end(milliseconds_left(deadline), timeout_seconds);
   }

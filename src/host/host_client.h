@@ -10,9 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "host/check_frames.h"
 #include "host/host_protocol.h"
 
 struct ChildProcess;
+struct HostState;
 
 // How the host ended, or that it is still there.
 struct HostEnd {
@@ -54,25 +56,53 @@ class ModuleHost {
   // Starts `program` (empty: this very program) with --host. False when it
   // could not be started, or runs already.
   bool start(const std::string& program = "");
-  bool bind(double timeout_seconds, std::vector<BoundModule>& modules);
+  // Serves the frames in this very process instead, binding from saori.ini
+  // in `directory`: for a debugger. A fault then ends this process.
+  bool start_in_process(const std::string& directory);
+  // Binds every module of the list, or only those named `only`.
+  bool bind(double timeout_seconds, std::vector<BoundModule>& modules,
+            std::string_view only = std::string_view());
   HostReply request(std::string_view module, std::string_view bytes, double timeout_seconds);
+  // The validator's orders (check_frames.h).
+  HostReply padded_request(const PaddedRequestOrder& order, double timeout_seconds);
+  bool fuzz(const FuzzOrder& order, double timeout_seconds, FuzzResult& result);
+  // The same in two halves, so that several hosts fuzz at once: the order
+  // is sent, and its result awaited later.
+  bool send_fuzz(const FuzzOrder& order);
+  bool await_fuzz(double timeout_seconds, FuzzResult& result);
+  bool repeat(const RepeatOrder& order, double timeout_seconds, RepeatResult& result);
+  bool release(double timeout_seconds);
   bool memory(double timeout_seconds, std::uint64_t& resident, std::uint64_t& peak);
   bool unload(double timeout_seconds);
   // Asks the host to quit and waits for it; returns how it ended.
   HostEnd stop(double timeout_seconds);
 
-  bool running() const { return child_ != nullptr; }
+  bool running() const { return child_ != nullptr || engine_ != nullptr; }
   const HostEnd& end() const { return end_; }
+  // The contract warnings that came with the last answer, and, once the
+  // host ended in a fault, the request that was in the module's hands (false
+  // when the host did not say).
+  const std::vector<std::string>& warnings() const { return warnings_; }
+  bool request_at_fault(std::string& request) const;
 
  private:
   // Sends one frame and waits for one answer of type `expected`. False, the
   // child then ended, when none came.
   bool exchange(FrameType type, std::string_view payload, FrameType expected,
                 double timeout_seconds, Frame& answer);
+  bool send(FrameType type, std::string_view payload);
+  bool await_answer(FrameType expected, double timeout_seconds, Frame& answer);
   void finish(HostEnd::Kind kind, double seconds);
   void collect_end(int timeout_ms, double seconds);
 
+  bool answer_in_process(std::string_view frame);
+  HostReply reply_of(bool answered, Frame& answer, double timeout_seconds);
+
   ChildProcess* child_ = nullptr;
+  HostState* engine_ = nullptr;
   FrameDecoder decoder_;
   HostEnd end_;
+  std::vector<std::string> warnings_;
+  std::string request_at_fault_;
+  bool has_request_at_fault_ = false;
 };

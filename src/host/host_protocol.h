@@ -14,16 +14,30 @@
 // Letters, so that a dump of a pipe reads. Lower case go to the host, upper
 // case come back.
 enum class FrameType : unsigned char {
-  kBind = 'b',     // bind every module of saori.ini; answered by kBound
+  // bind every module of saori.ini, or only those the payload names;
+  // answered by kBound
+  kBind = 'b',
   kRequest = 'r',  // module name, NUL, request bytes; answered by kReply or kRefused
   kMemory = 'm',   // answered by kMemoryInUse
   kUnload = 'u',   // unload and release every module; answered by kDone
   kQuit = 'q',     // answered by kDone, then the host ends
+  // The validator's orders (check_frames.h).
+  kPaddedRequest = 'p',  // answered by kReply or kRefused
+  kFuzz = 'z',           // answered by kFuzzed or kRefused
+  kRepeat = 'l',         // answered by kRepeated or kRefused
+  kRelease = 'e',        // unload, release, wait; answered by kDone
   kBound = 'B',
   kReply = 'R',
   kRefused = 'X',
   kMemoryInUse = 'M',
   kDone = 'D',
+  kFuzzed = 'Z',
+  kRepeated = 'L',
+  // Sent before the answer they belong to: a contract warning about the
+  // module (its text after "modtest: module NAME (PATH) "), and, when a
+  // fault ends the host, the request that was in the module's hands.
+  kWarning = 'W',
+  kRequestAtFault = 'F',
 };
 
 struct Frame {

@@ -6,6 +6,7 @@
 
 #include "modules/host_memory.h"
 #include "modules/module_warning.h"
+#include "modules/reply_checks.h"
 #include "platform/fault_reporting.h"
 #include "platform/files.h"
 #include "platform/library.h"
@@ -17,57 +18,24 @@ namespace {
 
 // Hands `length` bytes of `text` to a module in a block of its own; null
 // when no block could be had, in which case the module must not be called.
-ModuleBlock make_module_block(const char* text, std::size_t length) {
+ModuleBlock make_module_block(const char* text, std::size_t length,
+                              const RequestPadding* padding = nullptr) {
+  std::size_t pad = padding != nullptr ? padding->length : 0;
   // An empty text still gets a real block: the module owns it and frees it.
-  ModuleBlock block = alloc_module_block(length == 0 ? 1 : length);
+  ModuleBlock block = alloc_module_block(length + pad == 0 ? 1 : length + pad);
   if (block == nullptr) {
     std::fputs(kBlockAllocError, stdout);
     return nullptr;
   }
-  std::memcpy(lock_module_block(block), text, length);
+  char* bytes = static_cast<char*>(lock_module_block(block));
+  std::memcpy(bytes, text, length);
+  if (pad != 0) {
+    // The block's last byte stays NUL, so that even a module that reads to
+    // a NUL stops inside the block.
+    std::memset(bytes + length, padding->fill, pad - 1);
+    bytes[length + pad - 1] = '\0';
+  }
   return block;
-}
-
-// The length the module reports, never below 0; says so when it is.
-std::size_t claimed_reply_length(const ModuleRecord* record, long reported) {
-  if (reported >= 0) return static_cast<std::size_t>(reported);
-  warn_about_module(record, "set a negative reply length (%ld) in request; the reply is empty",
-                    reported);
-  return 0;
-}
-
-// How many reply bytes may be read: the length the module reports, but
-// never below 0 nor beyond the block it handed back. Says so when the
-// module's claim does not fit what it gave. `in_place`: the reply is the
-// request's own block, which the contract allows.
-std::size_t readable_reply_length(const ModuleRecord* record, ModuleBlock reply, long reported,
-                                  std::size_t request_length, bool in_place) {
-  if (reported < 0) return claimed_reply_length(record, reported);
-  std::size_t length = static_cast<std::size_t>(reported);
-  std::size_t size = module_block_size(reply);
-  if (length > size) {
-    warn_about_module(record,
-                      "set a reply length of %zu bytes in request, beyond its reply block of %zu "
-                      "bytes; the reply is cut to %zu bytes",
-                      length, size, size);
-    return size;
-  }
-  // Only an exact block size tells a forgotten length from a reply as long
-  // as the request, and only when the block shows the reply was cut: a
-  // byte other than NUL right after the length. A reply ended by a NUL in
-  // the byte after it is the usual C way, and a reply in the request's own
-  // block holds the request's bytes after it. An empty reply in a block of
-  // one byte is no sign: no block is smaller, and a zero-byte one may be
-  // given a byte.
-  if (kModuleBlockSizeIsExact && !in_place && length == request_length &&
-      size > std::max<std::size_t>(length, 1) &&
-      static_cast<const char*>(lock_module_block(reply))[length] != '\0') {
-    warn_about_module(record,
-                      "left the reply length in request at the request's %zu bytes, but its "
-                      "reply block holds %zu bytes: set *length to the reply's length",
-                      length, size);
-  }
-  return length;
 }
 
 // Copies `length` bytes of a reply and a NUL. A reply that is no block has
@@ -81,15 +49,6 @@ void copy_reply(const ModuleRecord* record, char* copy, const char* bytes, std::
   if (length != 0) std::memcpy(copy, bytes, length);
   if (!is_block) leave_module_call();
   copy[length] = '\0';
-}
-
-// Says so when a 32-bit entry took its own arguments off the stack.
-void check_calling_convention(const ModuleRecord* record, const char* entry, int removed) {
-  if (removed == 0) return;
-  warn_about_module(record,
-                    "took %d bytes of arguments off the stack itself in %s: the entry is "
-                    "stdcall, not cdecl (the stack was put right); declare it with MODTEST_CALL",
-                    removed, entry);
 }
 
 // Looks up one export; a missing one is reported, with a hint when it is
@@ -167,12 +126,19 @@ int bind_module(ModuleRecord* record, const char* path) {
 
 int exchange_with_module(ModuleRecord* record, const char* request, std::size_t request_length,
                          char** reply_copy, std::size_t* reply_copy_length) {
+  return exchange_with_module_padded(record, request, request_length, nullptr, reply_copy,
+                                     reply_copy_length);
+}
+
+int exchange_with_module_padded(ModuleRecord* record, const char* request,
+                                std::size_t request_length, const RequestPadding* padding,
+                                char** reply_copy, std::size_t* reply_copy_length) {
   if (record->request_entry == nullptr) {
     // A library that did not load at all has said so already.
     if (record->library != nullptr) std::fputs(kRequestNotExported, stdout);
     return 0;
   }
-  ModuleBlock block = make_module_block(request, request_length);
+  ModuleBlock block = make_module_block(request, request_length, padding);
   if (block == nullptr) return 0;
   long length = static_cast<long>(request_length);
   int removed = 0;
@@ -206,11 +172,7 @@ int exchange_with_module(ModuleRecord* record, const char* request, std::size_t 
     copy_reply(record, copy, bytes, reply_length, is_block);
   }
   if (!is_block) {
-    warn_about_module(
-        record,
-        "returned a reply that is no block of its own (it points into %s); "
-        "modtest did not free it",
-        place == ReplyPlace::kLibraryImage ? "the module's static data" : "the stack");
+    warn_about_foreign_reply(record, place);
   } else if (reply != nullptr) {
     free_module_block(reply);
   }

@@ -41,6 +41,18 @@ int call_request(ModuleRecord* record, char** buffer, std::size_t* length);
 int exchange_with_module(ModuleRecord* record, const char* request, std::size_t request_length,
                          char** reply, std::size_t* reply_length);
 
+// Bytes after the request in its block, beyond the length the module is
+// told: `length - 1` bytes of `fill` and a NUL. A module whose reply changes
+// with them reads beyond the request.
+struct RequestPadding {
+  char fill;
+  std::size_t length;
+};
+// exchange_with_module with the request's block padded; null: none.
+int exchange_with_module_padded(ModuleRecord* record, const char* request,
+                                std::size_t request_length, const RequestPadding* padding,
+                                char** reply, std::size_t* reply_length);
+
 // Calls a bound module's `unload` and releases its library. Returns 1 when
 // the record was not bound or the library was released, 0 when releasing
 // failed.

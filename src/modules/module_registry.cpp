@@ -31,6 +31,7 @@ void init_registry(ModuleRegistry* registry) {
   registry->head = nullptr;
   registry->count = 0;
   registry->directory = nullptr;
+  registry->only_name = nullptr;
 }
 
 void end_registry(ModuleRegistry* registry) {
@@ -72,6 +73,7 @@ int add_module_from_line(ModuleRegistry* registry, const char* line, ModuleRecor
   char name[kFieldCapacity];
   char path_field[kFieldCapacity];
   if (!split_module_line(line, name, path_field)) return 0;
+  if (registry->only_name != nullptr && std::strcmp(name, registry->only_name) != 0) return 0;
 
   // Everything the record needs is allocated before the module is bound, so
   // that a record is never left half made: with a null name, or bound with

@@ -10,6 +10,9 @@ struct ModuleRegistry {
   ModuleRecord* head;
   int32_t count;    // entry lines taken, bound or not
   char* directory;  // prefix of every module path
+  // When set, only the entries of this name are taken from the list: a
+  // module examined on its own is not at the mercy of the others' loading.
+  const char* only_name;
 };
 
 void init_registry(ModuleRegistry* registry);

@@ -28,6 +28,8 @@ void copy_for_message(char* out, std::size_t size, const char* text) {
   out[at] = '\0';
 }
 
+ModuleWarningListener listener = nullptr;
+
 constexpr const char kReplyIsRequest[] =
     "so the request went to no module and the reply shown is the request itself";
 
@@ -41,8 +43,13 @@ void warn_about_module(const ModuleRecord* record, const char* format, ...) {
   va_start(arguments, format);
   std::vsnprintf(line, sizeof line, format, arguments);
   va_end(arguments);
+  if (listener != nullptr && !listener(record, line)) return;
   std::fprintf(stderr, "modtest: module %s (%s) %s\n", or_blank(record->name),
                or_blank(record->path), line);
+}
+
+void listen_to_module_warnings(ModuleWarningListener new_listener) {
+  listener = new_listener;
 }
 
 int warn_about_decorated_export(const ModuleRecord* record, const char* entry, int argument_bytes) {

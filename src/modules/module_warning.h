@@ -14,6 +14,12 @@ void warn_about_module(const ModuleRecord* record, const char* format, ...)
 #endif
     ;
 
+// Hears every warning about a module, `text` being what follows
+// "modtest: module NAME (PATH) ", so that a host can pass them on; returns
+// whether the line is to go to standard error as well. Null: none listens.
+using ModuleWarningListener = bool (*)(const ModuleRecord* record, const char* text);
+void listen_to_module_warnings(ModuleWarningListener listener);
+
 // Warns when the library exports `entry` only under a decorated stdcall name
 // ("_load@8", "load@8"), which the host cannot call. Returns 1 if it did.
 int warn_about_decorated_export(const ModuleRecord* record, const char* entry, int argument_bytes);

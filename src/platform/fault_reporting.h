@@ -30,6 +30,14 @@ void install_fault_reporting(const FaultExitCodes& codes, double timeout_seconds
 void enter_module_call(const char* name, const char* path, const char* entry);
 void leave_module_call();
 
+// A loop of many calls to one entry, such as the fuzzer's, bracketed once:
+// a bracket of its own per call would cost more than a fast module's call.
+// count_module_call marks each call's end; the watchdog then ends the loop
+// once no call has ended for the timeout (found within a quarter more).
+// leave_module_call closes the loop.
+void enter_module_call_loop(const char* name, const char* path, const char* entry);
+void count_module_call();
+
 // Run by the handlers after their line on standard error and before the
 // process ends, with that line (no "modtest: " in front, no line feed) and
 // the exit code they would end with; returns the exit code to end with

@@ -4,6 +4,7 @@
 
 #include "platform/fault_watch.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 
@@ -20,6 +21,10 @@ unsigned long watch_generation = 0;
 WatchTime watch_deadline = 0;
 WatchTime watch_period = 0;  // 0 without a watchdog
 char watch_text[64];
+// A loop of calls: the watchdog looks every quarter of the timeout whether
+// a call ended since it last looked.
+bool watch_counting = false;
+std::atomic<unsigned long> calls_ended{0};
 
 void start_watchdog(double seconds, const char* text) {
   watch_period = watch_span(seconds);
@@ -66,8 +71,19 @@ void watch_module_calls() {
   for (;;) {
     while (!watch_armed) wait_for_watch_wakeup();
     unsigned long generation = watch_generation;
-    while (watch_armed && watch_generation == generation && watch_clock() < watch_deadline) {
-      wait_for_watch_wakeup_until(watch_deadline);
+    unsigned long seen = calls_ended.load(std::memory_order_relaxed);
+    int quiet_looks = 0;
+    while (watch_armed && watch_generation == generation) {
+      if (watch_clock() < watch_deadline) {
+        wait_for_watch_wakeup_until(watch_deadline);
+        continue;
+      }
+      if (!watch_counting) break;
+      unsigned long now_ended = calls_ended.load(std::memory_order_relaxed);
+      quiet_looks = now_ended == seen ? quiet_looks + 1 : 0;
+      seen = now_ended;
+      if (quiet_looks >= 4) break;
+      watch_deadline = watch_clock() + watch_period / 4;
     }
     if (watch_armed && watch_generation == generation) break;
   }
@@ -87,7 +103,9 @@ void install_fault_reporting(const FaultExitCodes& codes, double timeout_seconds
   if (timeout_seconds > 0) start_watchdog(timeout_seconds, timeout_text);
 }
 
-void enter_module_call(const char* name, const char* path, const char* entry) {
+namespace {
+
+void enter_calls(const char* name, const char* path, const char* entry, bool counting) {
   std::fflush(stdout);
   if (watch_period == 0) {
     record->call.set(name, path, entry);
@@ -98,11 +116,27 @@ void enter_module_call(const char* name, const char* path, const char* entry) {
   lock_watch();
   record->call.set(name, path, entry);
   record->inside = 1;
-  watch_deadline = watch_clock() + watch_period;
+  watch_counting = counting;
+  watch_deadline = watch_clock() + (counting ? watch_period / 4 : watch_period);
   watch_armed = true;
   ++watch_generation;
   wake_watch();
   unlock_watch();
+}
+
+}  // namespace
+
+void enter_module_call(const char* name, const char* path, const char* entry) {
+  enter_calls(name, path, entry, false);
+}
+
+void enter_module_call_loop(const char* name, const char* path, const char* entry) {
+  enter_calls(name, path, entry, true);
+}
+
+void count_module_call() {
+  // One thread counts: a plain store, not a locked add, keeps it cheap.
+  calls_ended.store(calls_ended.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
 
 void leave_module_call() {

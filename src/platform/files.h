@@ -24,3 +24,11 @@ std::FILE* open_binary_file(const char* path);
 // Puts the file `from` in the place of `to`, which it replaces if it
 // exists. Returns 1, or 0 when the system refused.
 int replace_file(const char* from, const char* to);
+
+// Makes the directory `path` unless it is there already. Returns 1 when it
+// is there afterwards, 0 when the system refused.
+int make_directory(const char* path);
+
+// Creates the file `path` for binary writing, but only when no file of the
+// name exists: null when one does, or the system refused.
+std::FILE* create_new_file(const char* path);

@@ -52,3 +52,17 @@ std::FILE* open_binary_file(const char* path) {
 int replace_file(const char* from, const char* to) {
   return std::rename(from, to) == 0 ? 1 : 0;
 }
+
+int make_directory(const char* path) {
+  if (mkdir(path, 0777) == 0) return 1;
+  struct stat status;
+  return stat(path, &status) == 0 && S_ISDIR(status.st_mode) ? 1 : 0;
+}
+
+std::FILE* create_new_file(const char* path) {
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) close(fd);
+  return file;
+}

@@ -13,6 +13,16 @@ struct MemoryUse {
 };
 MemoryUse get_memory_use();
 
+// The memory the process holds for its data, for telling a leak: the C
+// library's own count of the bytes malloc handed out and nobody freed where
+// it keeps one, else the process's private memory (Windows) or its resident
+// memory. `source` names which, for the report.
+struct HeapUse {
+  std::size_t bytes;
+  const char* source;
+};
+HeapUse get_heap_use();
+
 // Asks the system to back the block at `start` with large pages where it
 // can: a big block written once then takes a few page faults rather than
 // one per 4 KiB, and on some machines each costs several microseconds.

@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -30,6 +31,40 @@ MemoryUse get_memory_use() {
     use.peak = static_cast<std::size_t>(usage.ru_maxrss) * 1024;  // KiB on Linux
   }
   return use;
+}
+
+namespace {
+
+// glibc's counts as the two calls give them, the newer one's fields wide
+// enough for any heap. Looked up rather than linked, so that the program
+// still starts on a C library without the newer call, or without both.
+struct WideCounts {
+  std::size_t arena, ordblks, smblks, hblks, hblkhd, usmblks, fsmblks, uordblks, fordblks,
+      keepcost;
+};
+struct NarrowCounts {
+  int arena, ordblks, smblks, hblks, hblkhd, usmblks, fsmblks, uordblks, fordblks, keepcost;
+};
+using WideCall = WideCounts (*)();
+using NarrowCall = NarrowCounts (*)();
+
+}  // namespace
+
+HeapUse get_heap_use() {
+  static void* wide = dlsym(RTLD_DEFAULT, "mallinfo2");
+  static void* narrow = dlsym(RTLD_DEFAULT, "mallinfo");
+  std::size_t bytes = 0;
+  if (wide != nullptr) {
+    WideCounts counts = reinterpret_cast<WideCall>(wide)();
+    bytes = counts.uordblks + counts.hblkhd;
+  } else if (narrow != nullptr) {
+    // Wraps past 2 GiB, which a difference of two readings survives.
+    NarrowCounts counts = reinterpret_cast<NarrowCall>(narrow)();
+    bytes = static_cast<unsigned>(counts.uordblks) + static_cast<unsigned>(counts.hblkhd);
+  }
+  // A replaced allocator, such as a sanitizer's, may count nothing here.
+  if (bytes != 0) return {bytes, "heap in use"};
+  return {get_memory_use().resident, "resident memory"};
 }
 
 void prefer_large_pages(void* start, std::size_t size) {

@@ -14,6 +14,18 @@ MemoryUse get_memory_use() {
   return use;
 }
 
+HeapUse get_heap_use() {
+  // The heaps of the module blocks and of every C runtime a module may
+  // bring are all the process's private memory.
+  PROCESS_MEMORY_COUNTERS_EX counters;
+  if (GetProcessMemoryInfo(GetCurrentProcess(),
+                           reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                           sizeof counters)) {
+    return {static_cast<std::size_t>(counters.PrivateUsage), "private memory"};
+  }
+  return {get_memory_use().resident, "resident memory"};
+}
+
 void prefer_large_pages(void* start, std::size_t size) {
   // Large pages there need a privilege a user rarely holds.
   (void)start;

@@ -41,7 +41,10 @@ const std::string kModuleList = "echo:echo{X}\nworld:world{X}\ncount:counter{X}\
 const std::string kBinding =
     bound("echo", "echo") + bound("world", "world") + bound("count", "counter");
 const std::string kCheck = "--check cases.txt";
-const std::string kUsage = "usage: modtest [--check CASES [--update]] [--help] [--version]\n";
+const std::string kUsage =
+    "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
+    "               [--fuzz-seconds S] [--seed N] [--in-process]] [--junit FILE]\n"
+    "               [--help] [--version]\n";
 
 const CheckRun kRuns[] = {
     {"PassingCases",

@@ -1,0 +1,150 @@
+#include "host/check_frames.h"
+
+namespace {
+
+class PayloadWriter {
+ public:
+  PayloadWriter& number(std::uint64_t value) {
+    for (int index = 0; index < 8; ++index) out_.push_back(static_cast<char>(value >> (8 * index)));
+    return *this;
+  }
+  PayloadWriter& bytes(std::string_view text) {
+    for (int index = 0; index < 4; ++index) {
+      out_.push_back(static_cast<char>(static_cast<std::uint64_t>(text.size()) >> (8 * index)));
+    }
+    out_.append(text);
+    return *this;
+  }
+  std::string take() { return std::move(out_); }
+
+ private:
+  std::string out_;
+};
+
+// Reads fields in order; once one does not fit, every later one fails too.
+class PayloadReader {
+ public:
+  explicit PayloadReader(std::string_view payload) : rest_(payload) {}
+  bool number(std::uint64_t& value) { return fixed(8, value); }
+  bool bytes(std::string& text) {
+    std::uint64_t length = 0;
+    if (!fixed(4, length) || length > rest_.size()) return ok_ = false;
+    text.assign(rest_.substr(0, static_cast<std::size_t>(length)));
+    rest_.remove_prefix(static_cast<std::size_t>(length));
+    return true;
+  }
+  // Every field read and nothing left over.
+  bool whole() const { return ok_ && rest_.empty(); }
+
+ private:
+  bool fixed(int count, std::uint64_t& value) {
+    if (!ok_ || rest_.size() < static_cast<std::size_t>(count)) return ok_ = false;
+    value = 0;
+    for (int index = count - 1; index >= 0; --index) {
+      value = (value << 8) | static_cast<unsigned char>(rest_[static_cast<std::size_t>(index)]);
+    }
+    rest_.remove_prefix(static_cast<std::size_t>(count));
+    return true;
+  }
+
+  std::string_view rest_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+std::string encode(const PaddedRequestOrder& order) {
+  return PayloadWriter()
+      .bytes(order.module)
+      .bytes(order.request)
+      .number(static_cast<unsigned char>(order.fill))
+      .number(order.padding)
+      .take();
+}
+
+bool decode(std::string_view payload, PaddedRequestOrder& order) {
+  PayloadReader reader(payload);
+  std::uint64_t fill = 0;
+  bool fields = reader.bytes(order.module) && reader.bytes(order.request) && reader.number(fill) &&
+      reader.number(order.padding);
+  order.fill = static_cast<char>(fill);
+  return fields && reader.whole() && fill < 256;
+}
+
+std::string encode(const FuzzOrder& order) {
+  PayloadWriter writer;
+  writer.bytes(order.module)
+      .number(order.seed)
+      .number(order.milliseconds)
+      .number(order.most_requests)
+      .number(order.max_length)
+      .number(order.seeds.size());
+  for (const std::string& seed : order.seeds) writer.bytes(seed);
+  return writer.take();
+}
+
+bool decode(std::string_view payload, FuzzOrder& order) {
+  PayloadReader reader(payload);
+  std::uint64_t count = 0;
+  if (!(reader.bytes(order.module) && reader.number(order.seed) &&
+        reader.number(order.milliseconds) && reader.number(order.most_requests) &&
+        reader.number(order.max_length) && reader.number(count)) ||
+      count > payload.size()) {
+    return false;
+  }
+  order.seeds.assign(static_cast<std::size_t>(count), std::string());
+  for (std::string& seed : order.seeds) reader.bytes(seed);
+  return reader.whole();
+}
+
+std::string encode(const FuzzResult& result) {
+  return PayloadWriter()
+      .number(result.requests)
+      .number(result.milliseconds)
+      .number(result.warned ? 1 : 0)
+      .bytes(result.warned_request)
+      .take();
+}
+
+bool decode(std::string_view payload, FuzzResult& result) {
+  PayloadReader reader(payload);
+  std::uint64_t warned = 0;
+  bool fields = reader.number(result.requests) && reader.number(result.milliseconds) &&
+      reader.number(warned) && reader.bytes(result.warned_request);
+  result.warned = warned != 0;
+  return fields && reader.whole() && warned < 2;
+}
+
+std::string encode(const RepeatOrder& order) {
+  return PayloadWriter()
+      .bytes(order.module)
+      .bytes(order.request)
+      .number(order.count)
+      .number(order.milliseconds)
+      .number(order.warm_up)
+      .take();
+}
+
+bool decode(std::string_view payload, RepeatOrder& order) {
+  PayloadReader reader(payload);
+  bool fields = reader.bytes(order.module) && reader.bytes(order.request) && reader.number(order.count) &&
+      reader.number(order.milliseconds) && reader.number(order.warm_up);
+  return fields && reader.whole();
+}
+
+std::string encode(const RepeatResult& result) {
+  return PayloadWriter()
+      .number(result.requests)
+      .number(result.milliseconds)
+      .number(result.before)
+      .number(result.after)
+      .bytes(result.source)
+      .take();
+}
+
+bool decode(std::string_view payload, RepeatResult& result) {
+  PayloadReader reader(payload);
+  bool fields = reader.number(result.requests) && reader.number(result.milliseconds) &&
+      reader.number(result.before) && reader.number(result.after) && reader.bytes(result.source);
+  return fields && reader.whole();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+// The payloads of the validator's orders to the module host and of their
+// answers. Numbers are eight bytes, least significant first; byte strings
+// are a four-byte length and the bytes. Each decoder returns false for a
+// payload that is not of its kind.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Sends `request` in a block `padding` bytes longer than the module is told:
+// `padding - 1` bytes of `fill`, then a NUL.
+struct PaddedRequestOrder {
+  std::string module;
+  std::string request;
+  char fill = 0;
+  std::uint64_t padding = 0;
+};
+
+// Mutates the seeds and sends each result, for at most `milliseconds` and
+// `most_requests` requests; stops at the first contract warning.
+struct FuzzOrder {
+  std::string module;
+  std::uint64_t seed = 0;
+  std::uint64_t milliseconds = 0;
+  std::uint64_t most_requests = 0;
+  std::uint64_t max_length = 0;
+  std::vector<std::string> seeds;
+};
+struct FuzzResult {
+  std::uint64_t requests = 0;
+  std::uint64_t milliseconds = 0;
+  bool warned = false;
+  std::string warned_request;  // the request the first warning came after
+};
+
+// Sends `request` again and again, for at most `milliseconds` and `count`
+// times, after `warm_up` sends that are not measured; says how the memory
+// in use moved meanwhile.
+struct RepeatOrder {
+  std::string module;
+  std::string request;
+  std::uint64_t count = 0;
+  std::uint64_t milliseconds = 0;
+  std::uint64_t warm_up = 0;
+};
+struct RepeatResult {
+  std::uint64_t requests = 0;
+  std::uint64_t milliseconds = 0;
+  std::uint64_t before = 0;
+  std::uint64_t after = 0;
+  std::string source;  // what was measured, such as "heap in use"
+};
+
+std::string encode(const PaddedRequestOrder& order);
+bool decode(std::string_view payload, PaddedRequestOrder& order);
+std::string encode(const FuzzOrder& order);
+bool decode(std::string_view payload, FuzzOrder& order);
+std::string encode(const FuzzResult& result);
+bool decode(std::string_view payload, FuzzResult& result);
+std::string encode(const RepeatOrder& order);
+bool decode(std::string_view payload, RepeatOrder& order);
+std::string encode(const RepeatResult& result);
+bool decode(std::string_view payload, RepeatResult& result);

@@ -1,0 +1,78 @@
+#include "validate/check_host.h"
+
+#include <cstdio>
+
+#include "driver/exit_code.h"
+
+namespace {
+
+// A child's start and its bind: under Wine a start alone may take a second.
+constexpr double kStartSeconds = 20;
+// What a child gets beyond the call's own time to say that a call is over.
+constexpr double kReportGraceSeconds = 5;
+
+}  // namespace
+
+void CheckResult::number(const std::string& key, double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  fields.push_back({key, text, false});
+}
+
+void CheckResult::text(const std::string& key, const std::string& value) {
+  fields.push_back({key, value, true});
+}
+
+FaultKind fault_kind(const HostEnd& end) {
+  FaultKind fault;
+  fault.kind = end.kind;
+  fault.code = end.kind == HostEnd::kExited || end.kind == HostEnd::kSignalled ? end.code : 0;
+  return fault;
+}
+
+bool is_hang(const FaultKind& fault) {
+  return (fault.kind == HostEnd::kExited && fault.code == kExitModuleTimedOut) ||
+         fault.kind == HostEnd::kNoAnswer;
+}
+
+std::string describe_fault(const FaultKind& fault, const ValidateSettings& settings) {
+  if (fault.kind == HostEnd::kExited) {
+    switch (fault.code) {
+      case kExitModuleCrashed:
+        return "crashed";
+      case kExitModuleTimedOut:
+        return "did not return within " + settings.call_seconds_text + " s";
+      case kExitModuleEndedProcess:
+        return "ended the process";
+    }
+  }
+  HostEnd end;
+  end.kind = fault.kind;
+  end.code = fault.code;
+  end.seconds = answer_seconds(settings);
+  return "ended its host, which " + describe_host_end(end);
+}
+
+double answer_seconds(const ValidateSettings& settings, double work_seconds) {
+  // A loop of calls is watched a quarter of the call's time late at most.
+  return work_seconds + settings.call_seconds * 1.25 + kReportGraceSeconds;
+}
+
+bool start_check_host(ModuleHost& host, const ValidateSettings& settings,
+                      const std::string& module, std::string& why) {
+  bool started = settings.in_process ? host.start_in_process(settings.directory) : host.start();
+  if (!started) {
+    why = "the host process could not be started";
+    return false;
+  }
+  std::vector<BoundModule> modules;
+  if (!host.bind(kStartSeconds + answer_seconds(settings), modules, module)) {
+    why = "binding it " + describe_fault(fault_kind(host.end()), settings);
+    return false;
+  }
+  for (const BoundModule& bound : modules) {
+    if (bound.name == module && bound.bound) return true;
+  }
+  why = "it did not bind";
+  return false;
+}

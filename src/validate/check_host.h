@@ -1,0 +1,34 @@
+#pragma once
+
+// A module host for one check: a fresh child process (or, with
+// --in-process, this one) with one module bound, and the words for how it
+// ended when a module call ended it.
+
+#include <cstdint>
+#include <string>
+
+#include "host/host_client.h"
+#include "validate/validate_check.h"
+
+// How a host ended, as much as tells one fault from another.
+struct FaultKind {
+  HostEnd::Kind kind = HostEnd::kRunning;
+  std::uint32_t code = 0;
+  bool operator==(const FaultKind& other) const {
+    return kind == other.kind && code == other.code;
+  }
+};
+FaultKind fault_kind(const HostEnd& end);
+// A hang: the call did not return in time.
+bool is_hang(const FaultKind& fault);
+// "crashed", "did not return within 5 s", "ended the process", ...
+std::string describe_fault(const FaultKind& fault, const ValidateSettings& settings);
+
+// How long the parent waits for an answer that a call of the module's may
+// take: the call's time, and the child's own watchdog's time to report it.
+double answer_seconds(const ValidateSettings& settings, double work_seconds = 0);
+
+// Starts a host and binds `module` alone in it. False, with `why` set, when
+// the host did not start, ended, or the module did not bind.
+bool start_check_host(ModuleHost& host, const ValidateSettings& settings,
+                      const std::string& module, std::string& why);

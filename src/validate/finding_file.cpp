@@ -1,0 +1,125 @@
+#include "validate/finding_file.h"
+
+#include <cstdio>
+
+#include "check/cases_update.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "validate/request_shrinker.h"
+
+namespace {
+
+constexpr const char kFindingsFolder[] = "modtest-findings";
+// Every try starts a process: tens of milliseconds, and more under Wine.
+constexpr std::size_t kMostShrinkTries = 300;
+constexpr double kShrinkSeconds = 30;
+// A hang is tried with a watchdog of this many seconds, so that the tries
+// of a shrink do not each take the whole call time.
+constexpr const char kHangShrinkTimeout[] = "1";
+
+// A module's name as a part of a file name: letters, digits, '.', '-' and
+// '_' as they are, anything else as '_'.
+std::string file_name_part(const std::string& name) {
+  std::string part;
+  for (char byte : name) {
+    bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                 (byte >= '0' && byte <= '9') || byte == '.' || byte == '-' || byte == '_';
+    part.push_back(plain ? byte : '_');
+  }
+  return part.empty() ? "module" : part;
+}
+
+// Sends each candidate to a host kept alive for as long as candidates do
+// not end it: a module that survives a candidate needs no new process.
+class ShrinkTrial {
+ public:
+  ShrinkTrial(const ValidateSettings& settings, const std::string& module, FaultKind fault)
+      : settings_(settings), module_(module), fault_(fault) {}
+
+  bool faults(const std::string& candidate) {
+    std::string why;
+    if (!host_.running() && !start_check_host(host_, settings_, module_, why)) return false;
+    HostReply reply = host_.request(module_, candidate, answer_seconds(settings_));
+    if (reply.kind != HostReply::kEnded) return false;
+    // A hang shrinks under a shorter watchdog: any hang counts.
+    FaultKind got = fault_kind(host_.end());
+    return got == fault_ || (is_hang(fault_) && is_hang(got));
+  }
+
+ private:
+  const ValidateSettings& settings_;
+  const std::string& module_;
+  FaultKind fault_;
+  ModuleHost host_;
+};
+
+}  // namespace
+
+std::string shrink_faulting_request(const ValidateSettings& settings, const std::string& module,
+                                    const std::string& request, const FaultKind& fault) {
+  // In one process the first fault ended the run: there is nothing to shrink with.
+  if (settings.in_process) return request;
+  ValidateSettings trial_settings = settings;
+  if (is_hang(fault)) {
+    set_environment_variable("MODTEST_TIMEOUT", kHangShrinkTimeout);
+    trial_settings.call_seconds = 1;
+  }
+  ShrinkTrial trial(trial_settings, module, fault);
+  ShrinkLimits limits;
+  limits.most_tries = kMostShrinkTries;
+  limits.deadline_seconds = kShrinkSeconds;
+  std::string shrunk = shrink_request(
+      request, [&trial](const std::string& candidate) { return trial.faults(candidate); }, limits);
+  if (is_hang(fault)) set_environment_variable("MODTEST_TIMEOUT", settings.call_seconds_text.c_str());
+  return shrunk;
+}
+
+void keep_finding(CheckResult& result, const ValidateSettings& settings, const std::string& module,
+                  const char* check, const std::string& request, const FaultKind& fault) {
+  std::string value;
+  if (!encode_reply_value(request, value)) {
+    result.text("reproduce", "none: a cases file cannot hold this request (it has a byte 0x1A, "
+                             "or a lead byte before a line break)");
+    return;
+  }
+  if (!make_directory(kFindingsFolder)) {
+    result.text("reproduce", std::string("none: the folder ") + kFindingsFolder +
+                                 " could not be made");
+    return;
+  }
+  std::string stem = std::string(kFindingsFolder) + "/" + file_name_part(module) + "-" + check + "-";
+  std::FILE* file = nullptr;
+  std::string path;
+  for (unsigned number = 1; file == nullptr && number < 100000; ++number) {
+    path = stem + std::to_string(number) + ".txt";
+    file = create_new_file(path.c_str());
+  }
+  if (file == nullptr) {
+    result.text("reproduce", "none: no new file could be made in " + std::string(kFindingsFolder));
+    return;
+  }
+  std::string text = "# modtest --validate: module " + module + " " +
+                     describe_fault(fault, settings) + " in request (" + check + " check)\n" +
+                     "module: " + module + "\nrequest: " + value + "\n";
+  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  written = std::fclose(file) == 0 && written;
+  if (!written) {
+    result.text("reproduce", "none: " + path + " could not be written");
+    return;
+  }
+  std::string command = "modtest --check " + path;
+  if (is_hang(fault)) command = "MODTEST_TIMEOUT=" + settings.call_seconds_text + " " + command;
+  result.text("reproduce", command);
+}
+
+void report_faulting_request(CheckResult& result, const ValidateSettings& settings,
+                             const std::string& module, const char* check,
+                             const std::string& request, const FaultKind& fault) {
+  std::string shrunk = shrink_faulting_request(settings, module, request, fault);
+  result.number("request_bytes", static_cast<double>(request.size()));
+  result.text("request", shrunk.size() <= 200 ? shrunk : shrunk.substr(0, 200));
+  if (shrunk.size() != request.size()) {
+    result.number("shrunk_to_bytes", static_cast<double>(shrunk.size()));
+  }
+  keep_finding(result, settings, module, check, shrunk, fault);
+}

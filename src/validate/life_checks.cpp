@@ -1,0 +1,202 @@
+#include <chrono>
+
+#include "validate/check_host.h"
+#include "validate/finding_file.h"
+#include "validate/request_seeds.h"
+#include "validate/validate_checks.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kSlowLoadSeconds = 2;
+// The leak check's request and how long it goes on.
+constexpr std::size_t kLeakRequestBytes = 1024;
+constexpr std::uint64_t kLeakRequests = 10000;
+constexpr double kLeakSeconds = 10;
+// Sends before the first measurement: what a module sets up on its first
+// requests is no leak.
+constexpr std::uint64_t kLeakWarmUp = 100;
+// Growth below either is noise: the allocator's own, or a cache filling.
+constexpr double kLeakBytes = 1024 * 1024;
+constexpr double kLeakBytesPerRequest = 64;
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+CheckResult skipped_unbound(const ModuleUnderTest& module) {
+  CheckResult result;
+  if (!module.bound) result.skip("the module did not bind");
+  return result;
+}
+
+bool start_or_find(ModuleHost& host, const ValidateSettings& settings,
+                   const ModuleUnderTest& module, CheckResult& result) {
+  std::string why;
+  if (start_check_host(host, settings, module.name, why)) return true;
+  result.find(why);
+  return false;
+}
+
+}  // namespace
+
+CheckResult check_bind(const ValidateSettings& settings, ModuleUnderTest& module) {
+  CheckResult result;
+  module.bound = false;
+  ModuleHost host;
+  bool started = settings.in_process ? host.start_in_process(settings.directory) : host.start();
+  std::uint64_t resident = 0;
+  std::uint64_t peak = 0;
+  // The host answers once it runs: the bind's time is then the module's alone.
+  if (!started || !host.memory(answer_seconds(settings) + 20, resident, peak)) {
+    result.find("the host process could not be started");
+    return result;
+  }
+  std::vector<BoundModule> modules;
+  Clock::time_point start = Clock::now();
+  bool answered = host.bind(answer_seconds(settings), modules, module.name);
+  double seconds = seconds_since(start);
+  result.number("load_seconds", seconds);
+  if (!answered) {
+    result.find(describe_fault(fault_kind(host.end()), settings) + " while it was bound");
+    return result;
+  }
+  for (const BoundModule& bound : modules) module.bound = module.bound || bound.bound;
+  if (!module.bound) {
+    std::string why = host.warnings().empty() ? "did not bind" : host.warnings().front();
+    result.find(why);
+  } else if (seconds > kSlowLoadSeconds) {
+    result.find("took longer than 2 s to load");
+  }
+  host.stop(answer_seconds(settings));
+  return result;
+}
+
+CheckResult check_leak(const ValidateSettings& settings, ModuleUnderTest& module) {
+  CheckResult result = skipped_unbound(module);
+  ModuleHost host;
+  if (!module.bound || !start_or_find(host, settings, module, result)) return result;
+  RepeatOrder order;
+  order.module = module.name;
+  order.request = long_request(module.seeds, kLeakRequestBytes);
+  order.count = kLeakRequests;
+  order.milliseconds = static_cast<std::uint64_t>(kLeakSeconds * 1000);
+  order.warm_up = kLeakWarmUp;
+  RepeatResult repeated;
+  if (!host.repeat(order, answer_seconds(settings, kLeakSeconds), repeated)) {
+    FaultKind fault = fault_kind(host.end());
+    result.find(describe_fault(fault, settings) + " in request");
+    report_faulting_request(result, settings, module.name, "leak", order.request, fault);
+    return result;
+  }
+  CheckResult named_elsewhere;
+  note_warnings(host.warnings(), named_elsewhere, module, order.request);
+  double growth = static_cast<double>(repeated.after) - static_cast<double>(repeated.before);
+  double per_request = repeated.requests != 0 ? growth / static_cast<double>(repeated.requests) : 0;
+  result.number("requests", static_cast<double>(repeated.requests));
+  result.number("seconds", static_cast<double>(repeated.milliseconds) / 1000);
+  result.text("measured", repeated.source);
+  result.number("before_bytes", static_cast<double>(repeated.before));
+  result.number("after_bytes", static_cast<double>(repeated.after));
+  result.number("growth_per_request", per_request);
+  if (growth >= kLeakBytes && per_request >= kLeakBytesPerRequest) {
+    char text[96];
+    std::snprintf(text, sizeof text, "memory grew by %.0f bytes per request", per_request);
+    result.find(text);
+  }
+  host.stop(answer_seconds(settings));
+  return result;
+}
+
+CheckResult check_release(const ValidateSettings& settings, ModuleUnderTest& module) {
+  CheckResult result = skipped_unbound(module);
+  ModuleHost host;
+  if (!module.bound || !start_or_find(host, settings, module, result)) return result;
+  // A module that starts its thread or timer on its first request has one now.
+  const std::string& request = module.seeds.empty() ? std::string() : module.seeds.front();
+  if (host.request(module.name, request, answer_seconds(settings)).kind == HostReply::kEnded) {
+    result.find(describe_fault(fault_kind(host.end()), settings) + " in request");
+    return result;
+  }
+  if (!host.unload(answer_seconds(settings))) {
+    result.find(describe_fault(fault_kind(host.end()), settings) +
+                " in unload or while its library was released");
+    return result;
+  }
+  if (!host.release(answer_seconds(settings, 0.5))) {
+    FaultKind fault = fault_kind(host.end());
+    result.find(fault == FaultKind{HostEnd::kExited, 3}
+                    ? "crashed after its library was released: a thread or timer of the module "
+                      "was still running"
+                    : describe_fault(fault, settings) + " after its library was released");
+    return result;
+  }
+  result.number("seconds_waited", 0.5);
+  host.stop(answer_seconds(settings));
+  return result;
+}
+
+CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& module) {
+  CheckResult result = skipped_unbound(module);
+  ModuleHost host;
+  if (!module.bound || !start_or_find(host, settings, module, result)) return result;
+  const std::string& first = module.seeds.empty() ? std::string() : module.seeds.front();
+  HostReply first_life = host.request(module.name, first, answer_seconds(settings));
+  std::vector<BoundModule> modules;
+  bool second = first_life.kind != HostReply::kEnded && host.unload(answer_seconds(settings)) &&
+                host.bind(answer_seconds(settings), modules, module.name);
+  if (!second) {
+    result.find(describe_fault(fault_kind(host.end()), settings) +
+                " before its second life began");
+    return result;
+  }
+  bool bound_again = !modules.empty() && modules.front().bound;
+  if (!bound_again) {
+    result.find("did not load again in the same process after its unload and release" +
+                (host.warnings().empty() ? std::string() : ": " + host.warnings().front()));
+    return result;
+  }
+  std::size_t sent = 0;
+  for (const std::string& seed : module.seeds) {
+    HostReply reply = host.request(module.name, seed, answer_seconds(settings));
+    ++sent;
+    if (reply.kind == HostReply::kEnded) {
+      result.find(describe_fault(fault_kind(host.end()), settings) +
+                  " in request in its second life");
+      result.text("request", seed);
+      return result;
+    }
+    CheckResult named_elsewhere;
+    note_warnings(host.warnings(), named_elsewhere, module, seed);
+    if (sent == 1 && module.repeatable && reply.kind == HostReply::kReply &&
+        first_life.kind == HostReply::kReply && reply.bytes != first_life.bytes) {
+      result.find("gave a different first reply in its second life than in its first");
+      result.text("request", seed);
+      result.text("first_life_reply", first_life.bytes);
+      result.text("second_life_reply", reply.bytes);
+    }
+  }
+  if (!host.unload(answer_seconds(settings))) {
+    result.find(describe_fault(fault_kind(host.end()), settings) + " in its second unload");
+    return result;
+  }
+  result.number("requests", static_cast<double>(sent));
+  host.stop(answer_seconds(settings));
+  return result;
+}
+
+const std::vector<ValidateCheck>& validate_checks() {
+  static const std::vector<ValidateCheck> checks = {
+      {"bind", check_bind},
+      {"requests", check_requests},
+      {"long-requests", check_long_requests},
+      {"fuzz", check_fuzz},
+      {"request-bounds", check_request_bounds},
+      {"reply-blocks", check_reply_blocks},
+      {"leak", check_leak},
+      {"release", check_release},
+      {"reload", check_reload},
+  };
+  return checks;
+}

@@ -1,0 +1,221 @@
+#include <chrono>
+#include <cstring>
+
+#include "modules/reply_checks.h"
+#include "validate/check_host.h"
+#include "validate/finding_file.h"
+#include "validate/request_seeds.h"
+#include "validate/validate_checks.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kLongRequestSizes[] = {4 * 1024, 64 * 1024, 1024 * 1024};
+// The request-bounds check's bytes after the request, and what they are
+// when they are not NULs.
+constexpr std::size_t kBoundsPadding = 64;
+constexpr char kBoundsFill = 'x';
+// The fuzzer's requests grow to at most this many bytes.
+constexpr std::size_t kFuzzMaxLength = 4096;
+
+double seconds_now() {
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+bool is_foreign_reply(const std::string& warning) {
+  return warning.find(kForeignReplyWords) != std::string::npos;
+}
+
+// A request that ended the host: the finding, shrunk and kept.
+void find_fault(CheckResult& result, const ValidateSettings& settings, ModuleUnderTest& module,
+                const char* check, const ModuleHost& host, const std::string& request) {
+  FaultKind fault = fault_kind(host.end());
+  result.find(describe_fault(fault, settings) + " in request");
+  report_faulting_request(result, settings, module.name, check, request, fault);
+}
+
+// Sends each request in turn to a fresh host; stops at the first finding.
+CheckResult send_each(const ValidateSettings& settings, ModuleUnderTest& module, const char* check,
+                      const std::vector<std::string>& requests, bool keep_first_reply) {
+  CheckResult result;
+  if (!module.bound) {
+    result.skip("the module did not bind");
+    return result;
+  }
+  ModuleHost host;
+  std::string why;
+  if (!start_check_host(host, settings, module.name, why)) {
+    result.find(why);
+    return result;
+  }
+  std::size_t sent = 0;
+  for (const std::string& request : requests) {
+    HostReply reply = host.request(module.name, request, answer_seconds(settings));
+    ++sent;
+    if (reply.kind == HostReply::kEnded) {
+      find_fault(result, settings, module, check, host, request);
+      break;
+    }
+    if (reply.kind == HostReply::kRefused) {
+      result.find(std::string("got no answer: ") + refusal_text(reply.refusal));
+      break;
+    }
+    if (keep_first_reply && !module.has_first_reply) {
+      module.first_reply = reply.bytes;
+      module.has_first_reply = true;
+    }
+    if (note_warnings(host.warnings(), result, module, request)) break;
+  }
+  result.number("requests", static_cast<double>(sent));
+  return result;
+}
+
+FuzzOrder fuzz_order(const ValidateSettings& settings, const ModuleUnderTest& module) {
+  FuzzOrder order;
+  order.module = module.name;
+  order.seed = settings.seed;
+  order.milliseconds = static_cast<std::uint64_t>(settings.fuzz_seconds * 1000);
+  order.most_requests = ~std::uint64_t{0};
+  order.max_length = kFuzzMaxLength;
+  order.seeds = module.seeds;
+  return order;
+}
+
+}  // namespace
+
+bool note_warnings(const std::vector<std::string>& warnings, CheckResult& result,
+                   ModuleUnderTest& module, const std::string& request) {
+  bool found = false;
+  for (const std::string& warning : warnings) {
+    if (is_foreign_reply(warning)) {
+      if (module.foreign_replies.empty()) module.foreign_replies.push_back(warning);
+    } else if (result.outcome != CheckResult::kFinding) {
+      result.find(warning);
+      result.text("request", request.size() <= 200 ? request : request.substr(0, 200));
+      found = true;
+    }
+  }
+  return found;
+}
+
+CheckResult check_requests(const ValidateSettings& settings, ModuleUnderTest& module) {
+  return send_each(settings, module, "requests", module.seeds, true);
+}
+
+CheckResult check_long_requests(const ValidateSettings& settings, ModuleUnderTest& module) {
+  std::vector<std::string> requests;
+  for (std::size_t size : kLongRequestSizes) requests.push_back(long_request(module.seeds, size));
+  return send_each(settings, module, "long-requests", requests, false);
+}
+
+void start_fuzz(const ValidateSettings& settings, ModuleUnderTest& module) {
+  if (settings.in_process) return;
+  auto host = std::make_shared<ModuleHost>();
+  std::string why;
+  if (!start_check_host(*host, settings, module.name, why)) return;
+  if (!host->send_fuzz(fuzz_order(settings, module))) return;
+  module.fuzz_host = host;
+  module.fuzz_started = seconds_now();
+}
+
+CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module) {
+  CheckResult result;
+  if (!module.bound) {
+    result.skip("the module did not bind");
+    return result;
+  }
+  std::shared_ptr<ModuleHost> host = std::move(module.fuzz_host);
+  double started = module.fuzz_started;
+  if (host == nullptr) {
+    host = std::make_shared<ModuleHost>();
+    std::string why;
+    if (!start_check_host(*host, settings, module.name, why)) {
+      result.find(why);
+      return result;
+    }
+    started = seconds_now();
+    host->send_fuzz(fuzz_order(settings, module));
+  }
+  double left = settings.fuzz_seconds - (seconds_now() - started);
+  FuzzResult fuzzed;
+  bool answered = host->await_fuzz(answer_seconds(settings, left > 0 ? left : 0), fuzzed);
+  result.number("seed", static_cast<double>(settings.seed));
+  if (!answered) {
+    std::string request;
+    if (host->request_at_fault(request)) {
+      find_fault(result, settings, module, "fuzz", *host, request);
+    } else {
+      result.find(describe_fault(fault_kind(host->end()), settings) +
+                  " in request; the host did not say which request");
+    }
+    return result;
+  }
+  result.number("requests", static_cast<double>(fuzzed.requests));
+  result.number("seconds", static_cast<double>(fuzzed.milliseconds) / 1000);
+  note_warnings(host->warnings(), result, module, fuzzed.warned_request);
+  return result;
+}
+
+CheckResult check_request_bounds(const ValidateSettings& settings, ModuleUnderTest& module) {
+  CheckResult result;
+  if (!module.bound) {
+    result.skip("the module did not bind");
+    return result;
+  }
+  // Two hosts see NULs after each request, the third other bytes: the first
+  // two tell whether the module's replies repeat at all.
+  ModuleHost hosts[3];
+  const char fills[3] = {'\0', '\0', kBoundsFill};
+  std::string why;
+  for (ModuleHost& host : hosts) {
+    if (!start_check_host(host, settings, module.name, why)) {
+      result.find(why);
+      return result;
+    }
+  }
+  std::size_t sent = 0;
+  for (const std::string& seed : module.seeds) {
+    std::string replies[3];
+    for (int index = 0; index < 3; ++index) {
+      PaddedRequestOrder order{module.name, seed, fills[index], kBoundsPadding};
+      HostReply reply = hosts[index].padded_request(order, answer_seconds(settings));
+      if (reply.kind == HostReply::kEnded) {
+        find_fault(result, settings, module, "request-bounds", hosts[index], seed);
+        return result;
+      }
+      // The requests check has named the contract's warnings already.
+      CheckResult named_elsewhere;
+      note_warnings(hosts[index].warnings(), named_elsewhere, module, seed);
+      replies[index] = reply.bytes;
+    }
+    ++sent;
+    if (replies[0] != replies[1]) {
+      module.repeatable = false;
+      if (result.outcome == CheckResult::kFinding) break;
+      result.skip("its replies are not repeatable: two fresh processes answered the same "
+                  "request differently");
+      result.text("request", seed);
+      return result;
+    }
+    if (replies[0] != replies[2] && result.outcome != CheckResult::kFinding) {
+      result.find("reads beyond the request's length: its reply changed with the bytes after "
+                  "the request in its block");
+      result.text("request", seed);
+      result.text("reply_with_nul_bytes_after", replies[0]);
+      result.text("reply_with_other_bytes_after", replies[2]);
+    }
+  }
+  result.number("requests", static_cast<double>(sent));
+  return result;
+}
+
+CheckResult check_reply_blocks(const ValidateSettings&, ModuleUnderTest& module) {
+  CheckResult result;
+  if (!module.bound) {
+    result.skip("the module did not bind");
+    return result;
+  }
+  if (!module.foreign_replies.empty()) result.find(module.foreign_replies.front());
+  return result;
+}

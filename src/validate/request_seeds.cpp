@@ -1,0 +1,82 @@
+#include "validate/request_seeds.h"
+
+#include <algorithm>
+
+#include "check/cases_file.h"
+#include "settings/settings_reader.h"
+
+using namespace std::string_literals;
+
+const std::vector<BuiltInSeed>& built_in_seeds() {
+  static const std::vector<BuiltInSeed> seeds = {
+      {"empty", ""},
+      {"one byte", "a"},
+      {"a word", "hello"},
+      {"a line with a line feed", "GET Version\n"},
+      {"CR LF lines", "GET Version\r\nCharset: UTF-8\r\n\r\n"},
+      {"text with no line feed", "Charset: UTF-8"},
+      {"tabs and commas", "a\tb,c\t,d,,\t"},
+      {"two-byte text", "\x82\xa0\x82\xa2\x82\xa4"},
+      {"a lone lead byte last", "ab\x82"},
+      {"a NUL inside", "ab\0cd"s},
+      {"0x1A", "ab\x1a" "cd"},
+      {"0xFF bytes", "\xff\xff\xff\xff"},
+  };
+  return seeds;
+}
+
+namespace {
+
+void add_once(std::vector<std::string>& seeds, std::string seed) {
+  if (std::find(seeds.begin(), seeds.end(), seed) == seeds.end()) seeds.push_back(std::move(seed));
+}
+
+}  // namespace
+
+bool gather_seeds(const std::string& directory, const std::string& cases_path,
+                  std::vector<std::string>& seeds, std::string& error) {
+  seeds.clear();
+  SettingsStore store;
+  SettingsReader reader;
+  // The settings report is a plain run's business; only the request is wanted.
+  reader.read_settings(store, directory);
+  auto found = store.values.find(std::string(kRequestKey));
+  if (found != store.values.end()) add_once(seeds, found->second);
+  if (!cases_path.empty()) {
+    CasesFile file;
+    std::vector<std::string> errors;
+    CasesFileResult result = read_cases_file(cases_path, file, errors);
+    if (result == kCasesFileUnreadable) {
+      error = cases_path + " could not be read";
+      return false;
+    }
+    if (result == kCasesFileBad) {
+      error = errors.empty() ? cases_path + " is not a cases file" : errors.front();
+      return false;
+    }
+    for (const CheckCase& check_case : file.cases) {
+      add_once(seeds, std::string(file.view(check_case, check_case.request)));
+    }
+  }
+  for (const BuiltInSeed& seed : built_in_seeds()) add_once(seeds, seed.bytes);
+  return true;
+}
+
+std::string long_request(const std::vector<std::string>& seeds, std::size_t length) {
+  std::string request;
+  request.reserve(length + 64);
+  bool any = std::any_of(seeds.begin(), seeds.end(), [](const std::string& s) { return !s.empty(); });
+  while (request.size() < length) {
+    if (!any) {
+      request.append(length - request.size(), 'a');
+      break;
+    }
+    for (const std::string& seed : seeds) {
+      request += seed;
+      request += '\n';
+      if (request.size() >= length) break;
+    }
+  }
+  request.resize(length);
+  return request;
+}

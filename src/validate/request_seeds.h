@@ -1,0 +1,24 @@
+#pragma once
+
+// The requests the validator starts from: the request of test.ini, those
+// of a cases file, and the built-in ones that modules most often trip over.
+
+#include <string>
+#include <vector>
+
+// Each with a name for the report.
+struct BuiltInSeed {
+  const char* name;
+  std::string bytes;
+};
+const std::vector<BuiltInSeed>& built_in_seeds();
+
+// test.ini's `string` in `directory` (when it has one), every request: of
+// the cases file at `cases_path` (when given), then the built-in seeds; no
+// request twice. False, with `error` set, when the cases file cannot be read.
+bool gather_seeds(const std::string& directory, const std::string& cases_path,
+                  std::vector<std::string>& seeds, std::string& error);
+
+// A request of `length` bytes made of the seeds, one after another, with a
+// line feed between them, cut to the length.
+std::string long_request(const std::vector<std::string>& seeds, std::size_t length);

@@ -1,0 +1,75 @@
+#pragma once
+
+// What every check of the validator shares: the module it examines, the
+// settings of the run, and the result it gives.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ValidateSettings {
+  std::vector<std::string> modules;  // --module: those to examine; empty for all
+  std::string cases_path;            // --cases: more seeds
+  double fuzz_seconds = 10;
+  std::uint64_t seed = 0;
+  bool in_process = false;  // every check in this very process, for a debugger
+  std::string junit_path;   // --junit
+  // Set by the run: where saori.ini is, and how long a call may take.
+  std::string directory;
+  double call_seconds = 5;
+  std::string call_seconds_text = "5";
+};
+
+class ModuleHost;
+
+// What a check learned of the module that later checks use.
+struct ModuleUnderTest {
+  std::string name;
+  std::vector<std::string> seeds;
+  bool bound = false;
+  bool repeatable = true;
+  std::string first_reply;  // to the first seed, in the requests check
+  bool has_first_reply = false;
+  // The replies found to lie in static data or on the stack, by the checks
+  // that sent requests: the reply-blocks check reports them.
+  std::vector<std::string> foreign_replies;
+  // A host fuzzing the module already, started before the checks before it.
+  std::shared_ptr<ModuleHost> fuzz_host;
+  double fuzz_started = 0;  // seconds on the run's clock
+};
+
+struct CheckResult {
+  enum Outcome { kPassed, kFinding, kSkipped };
+  Outcome outcome = kPassed;
+  // A finding in the module writer's words, or why the check was skipped.
+  std::string message;
+  // The YAML block's lines: a key and its value, written as is when
+  // `quoted` is false (numbers), else quoted.
+  struct Field {
+    std::string key;
+    std::string value;
+    bool quoted;
+  };
+  std::vector<Field> fields;
+  double seconds = 0;
+
+  void number(const std::string& key, double value);
+  void text(const std::string& key, const std::string& value);
+  void find(const std::string& what) {
+    outcome = kFinding;
+    message = what;
+  }
+  void skip(const std::string& why) {
+    outcome = kSkipped;
+    message = why;
+  }
+};
+
+using CheckFunction = CheckResult (*)(const ValidateSettings& settings, ModuleUnderTest& module);
+
+struct ValidateCheck {
+  const char* name;
+  CheckFunction run;
+};

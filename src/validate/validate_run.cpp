@@ -1,0 +1,120 @@
+#include "validate/validate_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "driver/exit_code.h"
+#include "driver/timeout_setting.h"
+#include "modules/module_field_reader.h"
+#include "platform/environment.h"
+#include "report/junit_writer.h"
+#include "text/text_file.h"
+#include "validate/request_seeds.h"
+#include "validate/validate_checks.h"
+#include "validate/validate_report.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The names of the module list's entries, each once, in the list's order.
+// False when the list cannot be opened.
+bool list_module_names(const std::string& directory, std::vector<std::string>& names) {
+  std::string path = directory + "saori.ini";
+  TextFile* file = open_text_file(path.c_str());
+  if (file == nullptr) return false;
+  std::vector<char> line(32768);
+  std::vector<char> name(kFieldCapacity);
+  std::vector<char> path_field(kFieldCapacity);
+  while (read_text_chunk(file, line.data(), line.size()) != 0) {
+    if (!split_module_line(line.data(), name.data(), path_field.data())) continue;
+    if (std::find(names.begin(), names.end(), name.data()) == names.end()) {
+      names.emplace_back(name.data());
+    }
+  }
+  close_text_file(file);
+  return true;
+}
+
+int usage_error(const std::string& what, const char* usage_line) {
+  std::fprintf(stderr, "modtest: %s\n%s", what.c_str(), usage_line);
+  return kExitUsage;
+}
+
+}  // namespace
+
+std::uint64_t seed_from_clock() {
+  // Small enough to type back in.
+  return static_cast<std::uint64_t>(Clock::now().time_since_epoch().count()) % 1000000007;
+}
+
+int run_validate(ValidateSettings settings, const char* usage_line) {
+  std::vector<std::string> listed;
+  if (!list_module_names(settings.directory, listed)) {
+    return usage_error("saori.ini could not be opened in " + settings.directory, usage_line);
+  }
+  std::vector<std::string> names = settings.modules.empty() ? listed : settings.modules;
+  for (const std::string& name : names) {
+    if (std::find(listed.begin(), listed.end(), name) == listed.end()) {
+      return usage_error("saori.ini lists no module named \"" + name + "\"", usage_line);
+    }
+  }
+  if (names.empty()) return usage_error("saori.ini lists no module", usage_line);
+  std::vector<std::string> seeds;
+  std::string error;
+  if (!gather_seeds(settings.directory, settings.cases_path, seeds, error)) {
+    return usage_error(error, usage_line);
+  }
+  // Every host inherits the call's time limit from the environment.
+  // main has set it when the user did not.
+  const char* timeout = std::getenv("MODTEST_TIMEOUT");
+  double seconds = timeout != nullptr ? parse_timeout_setting(timeout) : 0;
+  if (seconds > 0) {
+    settings.call_seconds = seconds;
+    settings.call_seconds_text = timeout;
+  }
+
+  std::vector<ModuleUnderTest> modules(names.size());
+  for (std::size_t index = 0; index < names.size(); ++index) {
+    modules[index].name = names[index];
+    modules[index].seeds = seeds;
+  }
+  const std::vector<ValidateCheck>& checks = validate_checks();
+  std::size_t total = modules.size() * checks.size();
+  std::size_t number = 0;
+  std::size_t findings = 0;
+  std::size_t skipped = 0;
+  JUnitReport junit;
+  // The fuzz loops of several modules run side by side, one a processor.
+  std::size_t fuzzing_at_once = std::max(1u, processor_count());
+  std::size_t fuzz_started = 0;
+  start_validate_report(total);
+  for (std::size_t index = 0; index < modules.size(); ++index) {
+    for (; fuzz_started < std::min(modules.size(), index + fuzzing_at_once); ++fuzz_started) {
+      start_fuzz(settings, modules[fuzz_started]);
+    }
+    ModuleUnderTest& module = modules[index];
+    // The bind check says whether the module binds; until then every
+    // check is allowed to try.
+    module.bound = true;
+    for (const ValidateCheck& check : checks) {
+      Clock::time_point start = Clock::now();
+      CheckResult result = check.run(settings, module);
+      result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+      report_check(++number, module.name, check.name, result);
+      add_junit_result(junit, module.name, check.name, result);
+      findings += result.outcome == CheckResult::kFinding ? 1 : 0;
+      skipped += result.outcome == CheckResult::kSkipped ? 1 : 0;
+      if (check.run == check_bind && !module.bound) module.fuzz_host.reset();
+    }
+  }
+  end_validate_report(total, findings, skipped);
+  if (!settings.junit_path.empty() && !write_junit_file(junit, settings.junit_path, error)) {
+    std::fprintf(stderr, "modtest: %s\n", error.c_str());
+  }
+  return findings != 0 ? kExitCasesFailed : kExitSuccess;
+}
