@@ -21,7 +21,25 @@ constexpr std::uint64_t kRequestsBetweenClockReads = 256;
 // place; every so many the mutator makes a bigger change, or starts again
 // from a seed. Its general mutation costs about twice a fast module's
 // request, so it cannot pair with every one.
-constexpr std::uint64_t kRequestsBetweenMutations = 8;
+constexpr std::uint64_t kRequestsBetweenMutations = 32;
+
+// The in-place change between the mutator's: one byte set to a random
+// value, from a generator of a multiplication and an addition, seeded from
+// the order so that the run repeats. Cheaper than the mutator's own choices.
+class ByteNudge {
+ public:
+  explicit ByteNudge(std::uint64_t seed) : state_(seed ^ 0x9E3779B97F4A7C15ull) {}
+  bool apply(std::string& request) {
+    if (request.empty()) return false;
+    state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
+    std::uint64_t position = ((state_ >> 32) * request.size()) >> 32;
+    request[static_cast<std::size_t>(position)] = static_cast<char>(state_ >> 24);
+    return true;
+  }
+
+ private:
+  std::uint64_t state_;
+};
 
 std::uint64_t milliseconds_since(Clock::time_point start) {
   return static_cast<std::uint64_t>(
@@ -36,13 +54,14 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
                                          ? static_cast<std::size_t>(order.max_length)
                                          : RequestMutator::kDefaultMaxLength);
   std::string request = order.seeds.empty() ? std::string() : order.seeds.front();
+  ByteNudge nudge(order.seed);
   ReplyPlaceMemo memo;
   init_reply_place_memo(&memo);
   Clock::time_point start = Clock::now();
   enter_module_call_loop(record->name, record->path, "request");
   while (result.requests < order.most_requests) {
     if (result.requests % kRequestsBetweenMutations == 0 ||
-        !mutator.apply(Mutation::kFlipByte, request, order.seeds)) {
+        !nudge.apply(request)) {
       mutator.mutate(request, order.seeds);
     }
     set_request_in_call(request.data(), request.size());

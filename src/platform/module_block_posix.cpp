@@ -34,12 +34,26 @@ ReplyPlace locate_reply(const void* reply) {
   // code, constants and static data alike.
   Dl_info info;
   if (dladdr(reply, &info) != 0 && info.dli_fbase != nullptr) return ReplyPlace::kLibraryImage;
-  pthread_attr_t attributes;
-  if (pthread_getattr_np(pthread_self(), &attributes) != 0) return ReplyPlace::kMayBeBlock;
-  void* low = nullptr;
-  std::size_t size = 0;
-  bool on_stack = pthread_attr_getstack(&attributes, &low, &size) == 0 && reply >= low &&
-                  static_cast<const char*>(reply) < static_cast<const char*>(low) + size;
-  pthread_attr_destroy(&attributes);
+  // The thread's stack is asked for once: for the main thread the system
+  // reads the whole memory map to tell, far more than a request costs.
+  struct StackBounds {
+    bool known = false;
+    const char* low = nullptr;
+    std::size_t size = 0;
+  };
+  thread_local StackBounds stack;
+  if (!stack.known) {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return ReplyPlace::kMayBeBlock;
+    void* low = nullptr;
+    if (pthread_attr_getstack(&attributes, &low, &stack.size) == 0) {
+      stack.low = static_cast<const char*>(low);
+      stack.known = true;
+    }
+    pthread_attr_destroy(&attributes);
+    if (!stack.known) return ReplyPlace::kMayBeBlock;
+  }
+  const char* address = static_cast<const char*>(reply);
+  bool on_stack = address >= stack.low && address < stack.low + stack.size;
   return on_stack ? ReplyPlace::kThreadStack : ReplyPlace::kMayBeBlock;
 }

@@ -74,18 +74,19 @@ std::string shrink_faulting_request(const ValidateSettings& settings, const std:
   return shrunk;
 }
 
-void keep_finding(CheckResult& result, const ValidateSettings& settings, const std::string& module,
-                  const char* check, const std::string& request, const FaultKind& fault) {
+std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
+                         const std::string& module, const char* check, const std::string& request,
+                         const FaultKind& fault) {
   std::string value;
   if (!encode_reply_value(request, value)) {
     result.text("reproduce", "none: a cases file cannot hold this request (it has a byte 0x1A, "
                              "or a lead byte before a line break)");
-    return;
+    return "";
   }
   if (!make_directory(kFindingsFolder)) {
     result.text("reproduce", std::string("none: the folder ") + kFindingsFolder +
                                  " could not be made");
-    return;
+    return "";
   }
   std::string stem = std::string(kFindingsFolder) + "/" + file_name_part(module) + "-" + check + "-";
   std::FILE* file = nullptr;
@@ -96,7 +97,7 @@ void keep_finding(CheckResult& result, const ValidateSettings& settings, const s
   }
   if (file == nullptr) {
     result.text("reproduce", "none: no new file could be made in " + std::string(kFindingsFolder));
-    return;
+    return "";
   }
   std::string text = "# modtest --validate: module " + module + " " +
                      describe_fault(fault, settings) + " in request (" + check + " check)\n" +
@@ -105,21 +106,35 @@ void keep_finding(CheckResult& result, const ValidateSettings& settings, const s
   written = std::fclose(file) == 0 && written;
   if (!written) {
     result.text("reproduce", "none: " + path + " could not be written");
-    return;
+    return "";
   }
   std::string command = "modtest --check " + path;
   if (is_hang(fault)) command = "MODTEST_TIMEOUT=" + settings.call_seconds_text + " " + command;
   result.text("reproduce", command);
+  return command;
 }
 
 void report_faulting_request(CheckResult& result, const ValidateSettings& settings,
-                             const std::string& module, const char* check,
+                             ModuleUnderTest& module, const char* check,
                              const std::string& request, const FaultKind& fault) {
-  std::string shrunk = shrink_faulting_request(settings, module, request, fault);
+  module.faulted.push_back(request);
+  std::string shrunk = shrink_faulting_request(settings, module.name, request, fault);
+  if (shrunk != request) module.faulted.push_back(shrunk);
   result.number("request_bytes", static_cast<double>(request.size()));
   result.text("request", shrunk.size() <= 200 ? shrunk : shrunk.substr(0, 200));
   if (shrunk.size() != request.size()) {
     result.number("shrunk_to_bytes", static_cast<double>(shrunk.size()));
   }
-  keep_finding(result, settings, module, check, shrunk, fault);
+  for (const ModuleUnderTest::KeptFinding& kept : module.kept) {
+    if (kept.request == shrunk && kept.fault_kind == static_cast<int>(fault.kind) &&
+        kept.fault_code == fault.code) {
+      result.text("same_as", kept.check);
+      result.text("reproduce", kept.reproduce);
+      return;
+    }
+  }
+  std::string command = keep_finding(result, settings, module.name, check, shrunk, fault);
+  if (!command.empty()) {
+    module.kept.push_back({shrunk, static_cast<int>(fault.kind), fault.code, check, command});
+  }
 }

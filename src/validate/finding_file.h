@@ -17,10 +17,14 @@ std::string shrink_faulting_request(const ValidateSettings& settings, const std:
 // under the current folder, N the first number no file has, and sets the
 // result's `reproduce` field to the command that replays it. Says in the
 // result why, when no file could be written.
-void keep_finding(CheckResult& result, const ValidateSettings& settings, const std::string& module,
-                  const char* check, const std::string& request, const FaultKind& fault);
+// Returns the command, empty when none could be kept.
+std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
+                         const std::string& module, const char* check, const std::string& request,
+                         const FaultKind& fault);
 
-// Both: what a check does with a request that made the module fault.
+// Both: what a check does with a request that made the module fault. A
+// fault an earlier check kept from the same shrunk request is named, not
+// kept again.
 void report_faulting_request(CheckResult& result, const ValidateSettings& settings,
-                             const std::string& module, const char* check,
+                             ModuleUnderTest& module, const char* check,
                              const std::string& request, const FaultKind& fault);

@@ -63,11 +63,12 @@ CheckResult check_bind(const ValidateSettings& settings, ModuleUnderTest& module
     return result;
   }
   for (const BoundModule& bound : modules) module.bound = module.bound || bound.bound;
-  if (!module.bound) {
-    std::string why = host.warnings().empty() ? "did not bind" : host.warnings().front();
+  std::string why;
+  if (!module.bound) why = host.warnings().empty() ? "did not bind" : host.warnings().front();
+  if (seconds > kSlowLoadSeconds) {
+    result.find("took longer than 2 s to load" + (why.empty() ? "" : "; it then " + why));
+  } else if (!module.bound) {
     result.find(why);
-  } else if (seconds > kSlowLoadSeconds) {
-    result.find("took longer than 2 s to load");
   }
   host.stop(answer_seconds(settings));
   return result;
@@ -79,7 +80,7 @@ CheckResult check_leak(const ValidateSettings& settings, ModuleUnderTest& module
   if (!module.bound || !start_or_find(host, settings, module, result)) return result;
   RepeatOrder order;
   order.module = module.name;
-  order.request = long_request(module.seeds, kLeakRequestBytes);
+  order.request = long_request(unfaulted_seeds(module), kLeakRequestBytes);
   order.count = kLeakRequests;
   order.milliseconds = static_cast<std::uint64_t>(kLeakSeconds * 1000);
   order.warm_up = kLeakWarmUp;
@@ -87,7 +88,7 @@ CheckResult check_leak(const ValidateSettings& settings, ModuleUnderTest& module
   if (!host.repeat(order, answer_seconds(settings, kLeakSeconds), repeated)) {
     FaultKind fault = fault_kind(host.end());
     result.find(describe_fault(fault, settings) + " in request");
-    report_faulting_request(result, settings, module.name, "leak", order.request, fault);
+    report_faulting_request(result, settings, module, "leak", order.request, fault);
     return result;
   }
   CheckResult named_elsewhere;
@@ -114,7 +115,8 @@ CheckResult check_release(const ValidateSettings& settings, ModuleUnderTest& mod
   ModuleHost host;
   if (!module.bound || !start_or_find(host, settings, module, result)) return result;
   // A module that starts its thread or timer on its first request has one now.
-  const std::string& request = module.seeds.empty() ? std::string() : module.seeds.front();
+  std::vector<std::string> seeds = unfaulted_seeds(module);
+  const std::string& request = seeds.empty() ? std::string() : seeds.front();
   if (host.request(module.name, request, answer_seconds(settings)).kind == HostReply::kEnded) {
     result.find(describe_fault(fault_kind(host.end()), settings) + " in request");
     return result;
@@ -141,7 +143,8 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
   CheckResult result = skipped_unbound(module);
   ModuleHost host;
   if (!module.bound || !start_or_find(host, settings, module, result)) return result;
-  const std::string& first = module.seeds.empty() ? std::string() : module.seeds.front();
+  std::vector<std::string> seeds = unfaulted_seeds(module);
+  const std::string& first = seeds.empty() ? std::string() : seeds.front();
   HostReply first_life = host.request(module.name, first, answer_seconds(settings));
   std::vector<BoundModule> modules;
   bool second = first_life.kind != HostReply::kEnded && host.unload(answer_seconds(settings)) &&
@@ -158,7 +161,7 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
     return result;
   }
   std::size_t sent = 0;
-  for (const std::string& seed : module.seeds) {
+  for (const std::string& seed : seeds) {
     HostReply reply = host.request(module.name, seed, answer_seconds(settings));
     ++sent;
     if (reply.kind == HostReply::kEnded) {

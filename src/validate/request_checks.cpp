@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -17,7 +18,7 @@ constexpr std::size_t kLongRequestSizes[] = {4 * 1024, 64 * 1024, 1024 * 1024};
 constexpr std::size_t kBoundsPadding = 64;
 constexpr char kBoundsFill = 'x';
 // The fuzzer's requests grow to at most this many bytes.
-constexpr std::size_t kFuzzMaxLength = 4096;
+constexpr std::size_t kFuzzMaxLength = 256;
 
 double seconds_now() {
   return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
@@ -32,7 +33,7 @@ void find_fault(CheckResult& result, const ValidateSettings& settings, ModuleUnd
                 const char* check, const ModuleHost& host, const std::string& request) {
   FaultKind fault = fault_kind(host.end());
   result.find(describe_fault(fault, settings) + " in request");
-  report_faulting_request(result, settings, module.name, check, request, fault);
+  report_faulting_request(result, settings, module, check, request, fault);
 }
 
 // Sends each request in turn to a fresh host; stops at the first finding.
@@ -84,6 +85,16 @@ FuzzOrder fuzz_order(const ValidateSettings& settings, const ModuleUnderTest& mo
 
 }  // namespace
 
+std::vector<std::string> unfaulted_seeds(const ModuleUnderTest& module) {
+  std::vector<std::string> seeds;
+  for (const std::string& seed : module.seeds) {
+    if (std::find(module.faulted.begin(), module.faulted.end(), seed) == module.faulted.end()) {
+      seeds.push_back(seed);
+    }
+  }
+  return seeds;
+}
+
 bool note_warnings(const std::vector<std::string>& warnings, CheckResult& result,
                    ModuleUnderTest& module, const std::string& request) {
   bool found = false;
@@ -105,7 +116,8 @@ CheckResult check_requests(const ValidateSettings& settings, ModuleUnderTest& mo
 
 CheckResult check_long_requests(const ValidateSettings& settings, ModuleUnderTest& module) {
   std::vector<std::string> requests;
-  for (std::size_t size : kLongRequestSizes) requests.push_back(long_request(module.seeds, size));
+  std::vector<std::string> seeds = unfaulted_seeds(module);
+  for (std::size_t size : kLongRequestSizes) requests.push_back(long_request(seeds, size));
   return send_each(settings, module, "long-requests", requests, false);
 }
 
@@ -175,7 +187,7 @@ CheckResult check_request_bounds(const ValidateSettings& settings, ModuleUnderTe
     }
   }
   std::size_t sent = 0;
-  for (const std::string& seed : module.seeds) {
+  for (const std::string& seed : unfaulted_seeds(module)) {
     std::string replies[3];
     for (int index = 0; index < 3; ++index) {
       PaddedRequestOrder order{module.name, seed, fills[index], kBoundsPadding};

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "check/cases_file.h"
+#include "check/cases_update.h"
 #include "settings/settings_reader.h"
 
 using namespace std::string_literals;
@@ -62,12 +63,18 @@ bool gather_seeds(const std::string& directory, const std::string& cases_path,
   return true;
 }
 
-std::string long_request(const std::vector<std::string>& seeds, std::size_t length) {
+std::string long_request(const std::vector<std::string>& all_seeds, std::size_t length) {
+  // Only seeds that a cases file can hold with a line feed after them, so
+  // that a long request that faults can be kept as a reproducer.
+  std::vector<std::string> seeds;
+  std::string value;
+  for (const std::string& seed : all_seeds) {
+    if (!seed.empty() && encode_reply_value(seed + "\n", value)) seeds.push_back(seed);
+  }
   std::string request;
   request.reserve(length + 64);
-  bool any = std::any_of(seeds.begin(), seeds.end(), [](const std::string& s) { return !s.empty(); });
   while (request.size() < length) {
-    if (!any) {
+    if (seeds.empty()) {
       request.append(length - request.size(), 'a');
       break;
     }

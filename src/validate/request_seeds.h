@@ -20,5 +20,6 @@ bool gather_seeds(const std::string& directory, const std::string& cases_path,
                   std::vector<std::string>& seeds, std::string& error);
 
 // A request of `length` bytes made of the seeds, one after another, with a
-// line feed between them, cut to the length.
+// line feed between them, cut to the length. Seeds a cases file cannot hold
+// are left out.
 std::string long_request(const std::vector<std::string>& seeds, std::size_t length);

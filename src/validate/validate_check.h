@@ -35,6 +35,18 @@ struct ModuleUnderTest {
   // The replies found to lie in static data or on the stack, by the checks
   // that sent requests: the reply-blocks check reports them.
   std::vector<std::string> foreign_replies;
+  // The requests that made the module fault, and the reproducers kept:
+  // later checks leave such requests out and name a fault found before
+  // rather than keep it twice.
+  std::vector<std::string> faulted;
+  struct KeptFinding {
+    std::string request;
+    int fault_kind;
+    std::uint32_t fault_code;
+    std::string check;
+    std::string reproduce;
+  };
+  std::vector<KeptFinding> kept;
   // A host fuzzing the module already, started before the checks before it.
   std::shared_ptr<ModuleHost> fuzz_host;
   double fuzz_started = 0;  // seconds on the run's clock

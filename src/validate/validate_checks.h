@@ -4,6 +4,7 @@
 // host of its own. request_checks.cpp has the checks that send requests,
 // life_checks.cpp those of the module's life around them.
 
+#include <string>
 #include <vector>
 
 #include "validate/validate_check.h"
@@ -24,6 +25,10 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
 // and the order sent, so that the hosts of several modules fuzz at once.
 // check_fuzz awaits the result of a host started so, else starts one.
 void start_fuzz(const ValidateSettings& settings, ModuleUnderTest& module);
+
+// The seeds that made no fault in the checks so far: a fault found once is
+// not found again from the same request.
+std::vector<std::string> unfaulted_seeds(const ModuleUnderTest& module);
 
 // Sorts the warnings of an answer: the first about the module's contract
 // becomes the result's finding (unless it has one), and those that a reply

@@ -2,6 +2,7 @@
  * need. Each build picks its behaviour with the PROBE_* definitions. */
 #include <limits.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 /* Entries built with the calling convention 32-bit Windows code calls
@@ -168,6 +169,89 @@ static modtest_block input_reply(long* length) {
 }
 #endif
 
+#ifdef PROBE_TRIGGER
+/* The validator's broken probes fault only on some requests: PROBE_TRIGGER
+ * 1 an empty one, 2 one with a tab, 3 one whose last byte is a lone lead
+ * byte, 4 one with a backslash, 5 one longer than 2048 bytes. */
+static int triggered(const unsigned char* bytes, long length) {
+  long at;
+  switch (PROBE_TRIGGER) {
+    case 1:
+      return length == 0;
+    case 2:
+    case 4:
+      for (at = 0; at < length; ++at) {
+        if (bytes[at] == (PROBE_TRIGGER == 2 ? '\t' : '\\')) return 1;
+      }
+      return 0;
+    case 3:
+      return length > 0 && ((bytes[length - 1] >= 0x81 && bytes[length - 1] <= 0x9F) ||
+                            (bytes[length - 1] >= 0xE0 && bytes[length - 1] <= 0xFC));
+    default:
+      return length > 2048;
+  }
+}
+#endif
+
+#if defined(PROBE_THREAD) || defined(PROBE_SLOW_LOAD)
+#ifdef _WIN32
+#include <windows.h>
+static void probe_sleep(int milliseconds) {
+  Sleep((DWORD)milliseconds);
+}
+#else
+#include <pthread.h>
+#include <unistd.h>
+static void probe_sleep(int milliseconds) {
+  usleep((useconds_t)milliseconds * 1000);
+}
+#endif
+#endif
+
+#ifdef PROBE_THREAD
+/* A thread of the module's own that runs on after its unload, as a
+ * forgotten timer would: once the library is released its code is gone. */
+static volatile long ticks;
+#ifdef _WIN32
+static DWORD WINAPI tick(LPVOID unused) {
+#else
+static void* tick(void* unused) {
+#endif
+  (void)unused;
+  while (ticks >= 0) {
+    probe_sleep(20);
+    ++ticks;
+  }
+  return 0;
+}
+static void start_ticking(void) {
+#ifdef _WIN32
+  CloseHandle(CreateThread(NULL, 0, tick, NULL, 0, NULL));
+#else
+  pthread_t thread;
+  if (pthread_create(&thread, NULL, tick, NULL) == 0) pthread_detach(thread);
+#endif
+}
+#endif
+
+#if defined(PROBE_LOAD_ONCE) && defined(_WIN32)
+#include <windows.h>
+#endif
+#ifdef PROBE_LOAD_ONCE
+/* Loads once a process: the mark outlives the library's release. */
+static int loaded_before(void) {
+#ifdef _WIN32
+  char value[4];
+  if (GetEnvironmentVariableA("PROBE_LOADED_BEFORE", value, sizeof value) != 0) return 1;
+  SetEnvironmentVariableA("PROBE_LOADED_BEFORE", "1");
+#else
+  if (getenv("PROBE_LOADED_BEFORE") != NULL) return 1;
+  setenv("PROBE_LOADED_BEFORE", "1", 1);
+#endif
+  return 0;
+}
+#endif
+
 #ifndef PROBE_NO_LOAD
 MODTEST_API int PROBE_CALL load(modtest_block directory, long length) {
   (void)length;
@@ -184,6 +268,15 @@ MODTEST_API int PROBE_CALL load(modtest_block directory, long length) {
 #endif
   modtest_free_block(directory);
   MISBEHAVE(2);
+#ifdef PROBE_SLOW_LOAD
+  probe_sleep(2500);
+#endif
+#ifdef PROBE_THREAD
+  start_ticking();
+#endif
+#ifdef PROBE_LOAD_ONCE
+  if (loaded_before()) return 0;
+#endif
   return PROBE_LOAD_RESULT;
 }
 #endif
@@ -191,6 +284,15 @@ MODTEST_API int PROBE_CALL load(modtest_block directory, long length) {
 #ifndef PROBE_NO_REQUEST
 MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) {
   modtest_block reply;
+#ifdef PROBE_TRIGGER
+  int faults = triggered((const unsigned char*)modtest_block_bytes(block), *length);
+#endif
+#ifdef PROBE_LEAK
+  /* A kilobyte a request, never freed. */
+  static void* volatile dropped;
+  dropped = malloc(1024);
+  if (dropped != NULL) memset(dropped, 1, 1024);
+#endif
   (void)length;
 #if defined(PROBE_REPLY_NULL)
   reply = NULL;
@@ -222,6 +324,10 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
   /* A reply on the caller's stack: the length it just set, one byte. */
   *length = 1;
   reply = (modtest_block)length;
+#elif defined(PROBE_READ_TO_NUL)
+  /* Takes the request for a C string: reads to its NUL, past *length. */
+  *length = (long)strlen(modtest_block_bytes(block));
+  reply = modtest_block_from(modtest_block_bytes(block), (size_t)*length);
 #elif defined(PROBE_REPLY_IN_PLACE)
   /* The request block itself goes back as the reply. */
   reply = block;
@@ -237,7 +343,11 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
   printf("[%s request %ld]\n", PROBE_NAME, *length);
 #endif
   if (reply != block) modtest_free_block(block);
+#ifdef PROBE_TRIGGER
+  if (faults) MISBEHAVE(3);
+#else
   MISBEHAVE(3);
+#endif
   return reply;
 }
 #endif
