@@ -144,8 +144,10 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
   ModuleHost host;
   if (!module.bound || !start_or_find(host, settings, module, result)) return result;
   std::vector<std::string> seeds = unfaulted_seeds(module);
-  const std::string& first = seeds.empty() ? std::string() : seeds.front();
-  HostReply first_life = host.request(module.name, first, answer_seconds(settings));
+  // The replies compared are to a request followed by NULs in its block, so
+  // that a module that reads beyond the request gives the same reply twice.
+  PaddedRequestOrder first{module.name, seeds.empty() ? std::string() : seeds.front(), '\0', 64};
+  HostReply first_life = host.padded_request(first, answer_seconds(settings));
   std::vector<BoundModule> modules;
   bool second = first_life.kind != HostReply::kEnded && host.unload(answer_seconds(settings)) &&
                 host.bind(answer_seconds(settings), modules, module.name);
@@ -162,7 +164,7 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
   }
   std::size_t sent = 0;
   for (const std::string& seed : seeds) {
-    HostReply reply = host.request(module.name, seed, answer_seconds(settings));
+    HostReply reply = host.padded_request({module.name, seed, '\0', 64}, answer_seconds(settings));
     ++sent;
     if (reply.kind == HostReply::kEnded) {
       result.find(describe_fault(fault_kind(host.end()), settings) +

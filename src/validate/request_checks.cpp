@@ -101,7 +101,11 @@ bool note_warnings(const std::vector<std::string>& warnings, CheckResult& result
   for (const std::string& warning : warnings) {
     if (is_foreign_reply(warning)) {
       if (module.foreign_replies.empty()) module.foreign_replies.push_back(warning);
+    } else if (std::find(module.warned.begin(), module.warned.end(), warning) !=
+               module.warned.end()) {
+      // Found by an earlier check: a warning every request earns is one finding.
     } else if (result.outcome != CheckResult::kFinding) {
+      module.warned.push_back(warning);
       result.find(warning);
       result.text("request", request.size() <= 200 ? request : request.substr(0, 200));
       found = true;

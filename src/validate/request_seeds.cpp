@@ -1,6 +1,7 @@
 #include "validate/request_seeds.h"
 
 #include <algorithm>
+#include <iostream>
 
 #include "check/cases_file.h"
 #include "check/cases_update.h"
@@ -39,8 +40,12 @@ bool gather_seeds(const std::string& directory, const std::string& cases_path,
   seeds.clear();
   SettingsStore store;
   SettingsReader reader;
-  // The settings report is a plain run's business; only the request is wanted.
+  // Standard output is the report's: the reader's word that test.ini is
+  // missing is a plain run's business, and only the request is wanted.
+  std::streambuf* report = std::cout.rdbuf(nullptr);
   reader.read_settings(store, directory);
+  std::cout.rdbuf(report);
+  std::cout.clear();
   auto found = store.values.find(std::string(kRequestKey));
   if (found != store.values.end()) add_once(seeds, found->second);
   if (!cases_path.empty()) {

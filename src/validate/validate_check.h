@@ -39,6 +39,7 @@ struct ModuleUnderTest {
   // later checks leave such requests out and name a fault found before
   // rather than keep it twice.
   std::vector<std::string> faulted;
+  std::vector<std::string> warned;  // contract warnings found already
   struct KeptFinding {
     std::string request;
     int fault_kind;

@@ -31,8 +31,9 @@ void start_fuzz(const ValidateSettings& settings, ModuleUnderTest& module);
 std::vector<std::string> unfaulted_seeds(const ModuleUnderTest& module);
 
 // Sorts the warnings of an answer: the first about the module's contract
-// becomes the result's finding (unless it has one), and those that a reply
-// is no block are kept for the reply-blocks check. Returns whether a
+// that no earlier check found becomes the result's finding (unless it has
+// one), and those that a reply is no block are kept for the reply-blocks
+// check. Returns whether a
 // finding was made.
 bool note_warnings(const std::vector<std::string>& warnings, CheckResult& result,
                    ModuleUnderTest& module, const std::string& request);

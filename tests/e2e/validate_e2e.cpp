@@ -1,0 +1,180 @@
+// The validator against probe modules: those that keep the contract pass
+// every check with nothing on standard error but their binding lines; each
+// broken one is found by the check its fault belongs to, and a request that
+// made it fault is kept as a cases file that --check replays.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "run_folder.h"
+
+namespace {
+
+struct ValidateRow {
+  const char* name;
+  const char* probe;
+  const char* environment;
+  const char* finding;    // the check that must find it; "" for a module that keeps the contract
+  const char* also;       // checks that may find the same fault, blank-separated
+  const char* message;    // in the finding's message
+  const char* replayed;   // in --check's standard error when it replays the reproducer; "" for none
+};
+
+const ValidateRow kRows[] = {
+    {"Echo", "echo", "", "", "", "", ""},
+    {"Counter", "counter", "", "", "", "", ""},
+    {"TerminatedEcho", "echo_terminated", "", "", "", "", ""},
+    {"FixedReply", "world", "", "", "", "", ""},
+    {"LoadRefused", "load_0", "", "bind", "", "returned 0 from load, not 1", ""},
+    {"SlowLoad", "slow_load", "MODTEST_TIMEOUT=5", "bind", "", "took longer than 2 s to load",
+     ""},
+    {"CrashOnEmpty", "crash_on_empty", "", "requests", "fuzz", "crashed in request",
+     "crashed in request"},
+    {"HangOnTab", "hang_on_tab", "MODTEST_TIMEOUT=1", "requests", "fuzz",
+     "did not return within 1 s in request", "has not returned from request after 1 s"},
+    {"ExitOnLoneLeadByte", "exit_on_lead_byte", "", "requests", "fuzz",
+     "ended the process in request", "ended the process in request"},
+    {"NegativeLength", "length_negative", "", "requests", "fuzz",
+     "set a negative reply length (-5)", ""},
+    {"CrashOnLongRequest", "crash_on_long", "", "long-requests", "", "crashed in request",
+     "crashed in request"},
+    {"CrashOnBackslash", "crash_on_backslash", "", "fuzz", "", "crashed in request",
+     "crashed in request"},
+    {"ReadsToNul", "read_to_nul", "", "request-bounds", "", "reads beyond the request's length",
+     ""},
+    {"StaticReply", "reply_static", "", "reply-blocks", "",
+     "no block of its own (it points into the module's static data)", ""},
+    {"Leak", "leak_per_request", "", "leak", "", "memory grew by", ""},
+    {"ThreadAfterRelease", "thread_after_release", "", "release", "",
+     "crashed after its library was released", ""},
+    {"LoadsOnce", "load_once", "", "reload", "", "did not load again", ""},
+};
+
+void PrintTo(const ValidateRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+bool is_binding_line(const std::string& line) {
+  return line == "dll loading." || line.rfind("name:", 0) == 0 || line.rfind("path:", 0) == 0;
+}
+
+// The checks of `report` that found something (their names after the
+// module's), the finding's messages and the reproducer commands.
+void read_report(const std::string& report, std::set<std::string>& found,
+                 std::vector<std::string>& reproducers, std::string& messages) {
+  std::istringstream lines(report);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("not ok ", 0) == 0) found.insert(line.substr(line.find(": ") + 2));
+    if (line.rfind("  message: ", 0) == 0) messages += line + "\n";
+    const std::string reproduce = "  reproduce: \"";
+    if (line.rfind(reproduce, 0) == 0 && line.find("--check ") != std::string::npos) {
+      reproducers.push_back(line.substr(reproduce.size(), line.size() - reproduce.size() - 1));
+    }
+  }
+}
+
+class ValidateTest : public testing::TestWithParam<ValidateRow> {};
+
+TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
+  const ValidateRow& row = GetParam();
+  if (RunFolder::under_memory_checker()) GTEST_SKIP() << "the hosts run unchecked";
+#ifdef __SANITIZE_ADDRESS__
+  if (*row.replayed != '\0' || std::string(row.finding) == "release") {
+    GTEST_SKIP() << "the sanitizers report the fault themselves";
+  }
+#endif
+  RunFolder folder;
+  folder.add_probe(row.probe, row.probe);
+  folder.write("saori.ini", std::string(row.probe) + ":" + row.probe + RunFolder::module_suffix() +
+                                "\n");
+  folder.write("test.ini", std::string("string:hello\nsaori:") + row.probe + "\n");
+  RunFolder::Result run = folder.run_with("--validate --fuzz-seconds 1 --seed 5", row.environment);
+
+  std::set<std::string> found;
+  std::vector<std::string> reproducers;
+  std::string messages;
+  read_report(run.out, found, reproducers, messages);
+  EXPECT_EQ(run.out.rfind("TAP version 13\n1..9\n", 0), 0u) << run.out;
+  if (*row.finding == '\0') {
+    EXPECT_EQ(run.exit_code, 0) << run.out;
+    EXPECT_TRUE(found.empty()) << run.out;
+    std::istringstream lines(run.err);
+    std::string line;
+    while (std::getline(lines, line)) EXPECT_TRUE(is_binding_line(line)) << line;
+    return;
+  }
+  EXPECT_EQ(run.exit_code, 1) << run.out << run.err;
+  EXPECT_EQ(found.count(row.finding), 1u) << run.out;
+  std::string allowed = std::string(" ") + row.finding + " " + row.also + " ";
+  for (const std::string& check : found) {
+    EXPECT_NE(allowed.find(" " + check + " "), std::string::npos)
+        << check << " found something too:\n" << run.out;
+  }
+  EXPECT_NE(messages.find(row.message), std::string::npos) << run.out;
+  if (*row.replayed == '\0') return;
+  ASSERT_FALSE(reproducers.empty()) << run.out;
+  // The command as the report gives it, with this folder's tool.
+  std::string command = reproducers.front();
+  std::string environment;
+  std::size_t tool = command.find("modtest --check ");
+  environment = command.substr(0, tool);
+  std::string file = command.substr(tool + std::string("modtest --check ").size());
+  EXPECT_TRUE(std::filesystem::exists(folder.path() / file)) << file;
+  RunFolder::Result replay = folder.run_with("--check " + file, environment);
+  EXPECT_NE(replay.exit_code, 0);
+  EXPECT_NE(replay.err.find(row.replayed), std::string::npos) << replay.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Probes, ValidateTest, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<ValidateRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// The command line's own mistakes, the JUnit file, and a second finding
+// that must not overwrite the first one's file.
+TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
+  if (RunFolder::under_memory_checker()) GTEST_SKIP() << "the hosts run unchecked";
+  RunFolder folder;
+  folder.add_probe("echo", "echo");
+  folder.add_probe("read_to_nul", "nul");
+  folder.add_probe("crash_on_empty", "crash");
+  std::string suffix = RunFolder::module_suffix();
+  folder.write("saori.ini", "echo:echo" + suffix + "\nnul:nul" + suffix + "\n");
+
+  RunFolder::Result unknown = folder.run_with("--validate --module nobody");
+  EXPECT_EQ(unknown.exit_code, 2);
+  EXPECT_EQ(unknown.err.rfind("modtest: saori.ini lists no module named \"nobody\"\n", 0), 0u)
+      << unknown.err;
+  EXPECT_EQ(unknown.out, "");
+
+  RunFolder::Result both = folder.run_with("--validate=yes");
+  EXPECT_EQ(both.exit_code, 2);
+
+  RunFolder::Result run = folder.run_with("--validate --fuzz-seconds=0.5 --junit report.xml");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.out.find("1..18\n"), std::string::npos);
+  EXPECT_NE(run.out.find("not ok 14 - nul: request-bounds\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("# 18 checks, 1 finding, 0 skipped\n"), std::string::npos) << run.out;
+  std::string xml = read_file(folder.path() / "report.xml");
+  EXPECT_NE(xml.find("<testsuite name=\"echo\" tests=\"9\" failures=\"0\""), std::string::npos)
+      << xml;
+  EXPECT_NE(xml.find("<testsuite name=\"nul\" tests=\"9\" failures=\"1\""), std::string::npos)
+      << xml;
+
+#ifndef __SANITIZE_ADDRESS__
+  folder.write("saori.ini", "crash:crash" + suffix + "\n");
+  for (int run_number = 1; run_number <= 2; ++run_number) {
+    EXPECT_EQ(folder.run_with("--validate --fuzz-seconds 0.2").exit_code, 1);
+    std::string file = "modtest-findings/crash-requests-" + std::to_string(run_number) + ".txt";
+    EXPECT_NE(read_file(folder.path() / file).find("\nrequest: \"\"\n"), std::string::npos)
+        << file;
+  }
+#endif
+}
+
+}  // namespace
