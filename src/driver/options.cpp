@@ -2,10 +2,11 @@
 
 #include <cstring>
 
-const char kUsageLine[] = "usage: modtest [--check CASES [--update]] [--help] [--version]\n";
+const char kUsageLine[] =
+    "usage: modtest [--check CASES [--update] | --interactive] [--help] [--version]\n";
 
 const char kHelpText[] =
-    "usage: modtest [--check CASES [--update]] [--help] [--version]\n"
+    "usage: modtest [--check CASES [--update] | --interactive] [--help] [--version]\n"
     "\n"
     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
     "the listed modules, sends the request of test.ini and prints it with the\n"
@@ -17,6 +18,9 @@ const char kHelpText[] =
     "                 the command line or the file is wrong\n"
     "  --update       with --check: write the actual replies into the file's\n"
     "                 reply: lines\n"
+    "  --interactive  bind the modules of saori.ini, then send each line of\n"
+    "                 standard input as a request and print the reply; :help\n"
+    "                 in the session lists its commands\n"
     "  --help         print this text\n"
     "  --version      print the version\n";
 
@@ -43,6 +47,7 @@ Options parse_options(int argc, const char* const* argv) {
   bool help = false;
   bool version = false;
   bool host = false;
+  bool interactive = false;
   std::string cases_path;
   for (int index = 1; index < argc; ++index) {
     const char* argument = argv[index];
@@ -61,11 +66,14 @@ Options parse_options(int argc, const char* const* argv) {
       }
       if (cases_path.empty()) return usage_error("--check needs the cases file after it");
       check = true;
-    } else if (equals != nullptr && (name == "--update" || name == "--help" ||
-                                     name == "--version" || name == "--host")) {
+    } else if (equals != nullptr &&
+               (name == "--update" || name == "--help" || name == "--version" || name == "--host" ||
+                name == "--interactive")) {
       return usage_error(name + " takes no value");
     } else if (std::strcmp(argument, "--update") == 0) {
       update = true;
+    } else if (std::strcmp(argument, "--interactive") == 0) {
+      interactive = true;
     } else if (std::strcmp(argument, "--host") == 0) {
       host = true;
     } else if (std::strcmp(argument, "--help") == 0) {
@@ -81,10 +89,14 @@ Options parse_options(int argc, const char* const* argv) {
     options.action = Options::kHelp;
   } else if (version) {
     options.action = Options::kVersion;
-  } else if (host && (check || update)) {
+  } else if (host && (check || update || interactive)) {
     return usage_error("--host takes no other option");
   } else if (host) {
     options.action = Options::kHost;
+  } else if (interactive && check) {
+    return usage_error("--interactive and --check do not go together");
+  } else if (interactive && !update) {
+    options.action = Options::kInteractive;
   } else if (update && !check) {
     return usage_error("--update works only with --check");
   } else if (check) {
