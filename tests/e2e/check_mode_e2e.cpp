@@ -182,6 +182,9 @@ const CheckRun kRuns[] = {
               "                 the command line or the file is wrong\n"
               "  --update       with --check: write the actual replies into the file's\n"
               "                 reply: lines\n"
+              "  --interactive  bind the modules of saori.ini, then send each line of\n"
+              "                 standard input as a request and print the reply; :help\n"
+              "                 in the session lists its commands\n"
               "  --help         print this text\n"
               "  --version      print the version\n",
      ""},
