@@ -41,7 +41,8 @@ const std::string kModuleList = "echo:echo{X}\nworld:world{X}\ncount:counter{X}\
 const std::string kBinding =
     bound("echo", "echo") + bound("world", "world") + bound("count", "counter");
 const std::string kCheck = "--check cases.txt";
-const std::string kUsage = "usage: modtest [--check CASES [--update] | --interactive] [--help] [--version]\n";
+const std::string kUsage =
+    "usage: modtest [--check CASES [--update] | --interactive] [--help] [--version]\n";
 
 const CheckRun kRuns[] = {
     {"PassingCases",
