@@ -22,7 +22,8 @@ void leave_key_mode();
 // of the input or when the system refused the read.
 int read_key_byte();
 
-// Writes the editor's bytes to standard output at once.
+// Writes the prompt and the editor's bytes at once: to standard output, or
+// on POSIX, when that is no terminal, to the terminal typed at.
 void write_to_terminal(const std::string& bytes);
 
 // The file that keeps the line history between sessions; empty where none

@@ -50,8 +50,17 @@ int read_key_byte() {
 }
 
 void write_to_terminal(const std::string& bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
+  // With the replies sent to a file, the prompt and the line being typed
+  // still belong on the terminal typed at; a terminal is opened for reading
+  // and writing alike. One that takes no bytes there loses the echo only.
+  int descriptor = isatty(STDOUT_FILENO) == 1 ? STDOUT_FILENO : STDIN_FILENO;
+  for (std::size_t done = 0; done < bytes.size();) {
+    ssize_t wrote = write(descriptor, bytes.data() + done, bytes.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return;
+    done += static_cast<std::size_t>(wrote);
+  }
 }
 
 std::string history_file_path() {
