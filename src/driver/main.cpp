@@ -11,6 +11,7 @@
 #include "driver/watched_run.h"
 #include "host/host_server.h"
 #include "platform/environment.h"
+#include "interactive/interactive_run.h"
 #include "platform/fault_reporting.h"
 #include "platform/run_watch.h"
 #include "platform/standard_output.h"
@@ -30,6 +31,13 @@ int main(int argc, char** argv) {
     case Options::kUsageError:
       std::fprintf(stderr, "modtest: %s\n%s", options.error.c_str(), kUsageLine);
       return kExitUsage;
+    case Options::kInteractive: {
+      // Modules run in the session's child host alone: this process is not
+      // watched.
+      std::string directory;
+      get_program_directory(directory);
+      return run_interactive(directory);
+    }
     case Options::kSingleRun:
     case Options::kCheck:
     case Options::kValidate:

@@ -5,13 +5,13 @@
 
 const char kUsageLine[] =
     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--fuzz-seconds S] [--seed N] [--in-process]] [--junit FILE]\n"
-    "               [--help] [--version]\n";
+    "               [--fuzz-seconds S] [--seed N] [--in-process] | --interactive]\n"
+    "               [--junit FILE] [--help] [--version]\n";
 
 const char kHelpText[] =
     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--fuzz-seconds S] [--seed N] [--in-process]] [--junit FILE]\n"
-    "               [--help] [--version]\n"
+    "               [--fuzz-seconds S] [--seed N] [--in-process] | --interactive]\n"
+    "               [--junit FILE] [--help] [--version]\n"
     "\n"
     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
     "the listed modules, sends the request of test.ini and prints it with the\n"
@@ -37,6 +37,9 @@ const char kHelpText[] =
     "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
     "  --in-process   with --validate: run every check in this one process, for a\n"
     "                 debugger; the first fault then ends the run\n"
+    "  --interactive  bind the modules of saori.ini, then send each line of\n"
+    "                 standard input as a request and print the reply; :help\n"
+    "                 in the session lists its commands\n"
     "  --junit FILE   with --check or --validate: also write the results to FILE\n"
     "                 as JUnit XML\n"
     "  --help         print this text\n"
@@ -60,7 +63,7 @@ Options usage_error(std::string error) {
 // The options that take a value, and those that take none.
 const char* const kValueOptions[] = {"--check", "--module",  "--cases",
                                      "--fuzz-seconds", "--seed", "--junit"};
-const char* const kFlagOptions[] = {"--update", "--validate", "--in-process",
+const char* const kFlagOptions[] = {"--update", "--validate", "--interactive", "--in-process",
                                     "--help",   "--version",  "--host"};
 
 bool is_one_of(const std::string& name, const char* const* names, std::size_t count) {
@@ -95,6 +98,7 @@ Options parse_options(int argc, const char* const* argv) {
   Options options;
   bool check = false;
   bool validate = false;
+  bool interactive = false;
   bool help = false;
   bool version = false;
   bool host = false;
@@ -109,6 +113,7 @@ Options parse_options(int argc, const char* const* argv) {
       if (equals != nullptr) return usage_error(name + " takes no value");
       if (name == "--update") options.update = true;
       if (name == "--validate") validate = true;
+      if (name == "--interactive") interactive = true;
       if (name == "--in-process") options.in_process = validate_only = true;
       if (name == "--help") help = true;
       if (name == "--version") version = true;
@@ -153,16 +158,21 @@ Options parse_options(int argc, const char* const* argv) {
       options.junit_path = value;
     }
   }
-  if (help) {
-    options.action = Options::kHelp;
-  } else if (version) {
-    options.action = Options::kVersion;
-  } else if (host && (check || validate || options.update)) {
+  // --help and --version take the place of whatever else was asked.
+  if (help || version) {
+    Options only;
+    only.action = help ? Options::kHelp : Options::kVersion;
+    return only;
+  }
+  if (host && (check || validate || interactive || options.update)) {
     return usage_error("--host takes no other option");
   } else if (host) {
     options.action = Options::kHost;
   } else if (check && validate) {
     return usage_error("--check and --validate cannot be given together");
+  } else if (interactive && (check || validate)) {
+    return usage_error(std::string("--interactive and ") + (check ? "--check" : "--validate") +
+                       " do not go together");
   } else if (options.update && !check) {
     return usage_error("--update works only with --check");
   } else if (validate_only && !validate) {
@@ -174,6 +184,8 @@ Options parse_options(int argc, const char* const* argv) {
     options.action = Options::kCheck;
   } else if (validate) {
     options.action = Options::kValidate;
+  } else if (interactive) {
+    options.action = Options::kInteractive;
   }
   return options;
 }

@@ -11,7 +11,7 @@
 struct Options {
   // kHost is internal and kept out of --help: the module host that modtest
   // starts as its own child (src/host/), answering frames on its pipes.
-  enum Action { kSingleRun, kCheck, kValidate, kHelp, kVersion, kUsageError, kHost };
+  enum Action { kSingleRun, kCheck, kValidate, kInteractive, kHelp, kVersion, kUsageError, kHost };
   Action action = kSingleRun;
   std::string cases_path;  // --check
   bool update = false;     // --update

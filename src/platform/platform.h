@@ -15,3 +15,4 @@
 #include "platform/sleep.h"            // letting time pass
 #include "platform/standard_input.h"   // standard input as raw bytes
 #include "platform/standard_output.h"  // standard output's mode and the report's own output
+#include "platform/terminal.h"         // whether input is a terminal, and its keys one by one

@@ -36,6 +36,16 @@ const OptionsCase kOptionsCases[] = {
     {{"--update", "--host"}, Options::kUsageError, "--host takes no other option", false},
     {{"--host=1"}, Options::kUsageError, "--host takes no value", false},
     {{"--host", "--help"}, Options::kHelp, "", false},
+    {{"--interactive", "dropped.txt"}, Options::kInteractive, "", false},
+    {{"--interactive", "--check", "c"},
+     Options::kUsageError,
+     "--interactive and --check do not go together",
+     false},
+    {{"--interactive", "--update"},
+     Options::kUsageError,
+     "--update works only with --check",
+     false},
+    {{"--interactive=1"}, Options::kUsageError, "--interactive takes no value", false},
 };
 
 TEST(ParseOptions, ActionsAndErrors) {

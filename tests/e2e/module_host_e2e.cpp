@@ -95,7 +95,8 @@ const HostRun kRuns[] = {
      0},
     {"CrashEndsTheHost",
      {kBind, request("echo", "one"), request("crash", "boom"), request("echo", "never")},
-     {kBound, reply("one")},
+     // The request in the module's hands at the fault, for the parent.
+     {kBound, reply("one"), {FrameType::kRequestAtFault, "boom"}},
      kBinding + "[crash_request request 4]\n[crash_request about to fail]\n" +
          "modtest: module crash ({D}crash{X}) crashed in request: {WHY}\n",
      3,

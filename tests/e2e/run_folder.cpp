@@ -143,7 +143,7 @@ std::string RunFolder::tool_directory() const {
   return directory;
 }
 
-RunFolder::Result RunFolder::launch(const std::string& prefix, const std::string& arguments) const {
+std::string RunFolder::command(const std::string& prefix, const std::string& arguments) const {
   // Output goes to files: a Wine server keeps a pipe open long after the
   // program has ended.
   std::string command = "cd " + quoted(path_.string()) + " && ";
@@ -154,15 +154,33 @@ RunFolder::Result RunFolder::launch(const std::string& prefix, const std::string
   }
   command += "./" + tool().filename().string();
   if (!arguments.empty()) command += " " + arguments;
-  command += " > stdout.txt 2> stderr.txt";
-  int status = std::system(command.c_str());
-  Result result;
+  return command + " > stdout.txt 2> stderr.txt";
+}
+
+RunFolder::Result RunFolder::collect(int status) const {
+  Result result = output_so_far();
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = read_file(path_ / "stdout.txt");
-  result.err = read_file(path_ / "stderr.txt");
   fs::remove(path_ / "stdout.txt");
   fs::remove(path_ / "stderr.txt");
   return result;
+}
+
+RunFolder::Result RunFolder::launch(const std::string& prefix, const std::string& arguments) const {
+  return collect(std::system(command(prefix, arguments).c_str()));
+}
+
+std::FILE* RunFolder::start_with_input(const std::string& arguments) const {
+  std::FILE* input = popen(command("", arguments).c_str(), "w");
+  if (input == nullptr) throw std::runtime_error("popen failed");
+  return input;
+}
+
+RunFolder::Result RunFolder::output_so_far() const {
+  return Result{-1, read_file(path_ / "stdout.txt"), read_file(path_ / "stderr.txt")};
+}
+
+RunFolder::Result RunFolder::finish(std::FILE* input) const {
+  return collect(pclose(input));
 }
 
 std::string RunFolder::run(int& exit_code, const std::string& prefix) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -40,6 +41,14 @@ class RunFolder {
   // and `environment` (assignments such as "MODTEST_TIMEOUT=1") in front.
   Result run_with(const std::string& arguments, const std::string& environment = "") const;
 
+  // Starts the tool with `arguments`, its standard input a pipe the caller
+  // writes to and hands to finish(), which waits for the end. Standard
+  // output and standard error go to files, read as they grow by
+  // output_so_far() (its exit code is -1).
+  std::FILE* start_with_input(const std::string& arguments) const;
+  Result output_so_far() const;
+  Result finish(std::FILE* input) const;
+
   // How the tool spells the folder: the directory it reports, ending in its
   // separator, and the suffix of a module library.
   std::string tool_directory() const;
@@ -51,6 +60,8 @@ class RunFolder {
 
  private:
   Result launch(const std::string& prefix, const std::string& arguments) const;
+  std::string command(const std::string& prefix, const std::string& arguments) const;
+  Result collect(int status) const;
   void copy_wrapper() const;
 
   std::filesystem::path path_;
