@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "check/case_report.h"
+#include "report/junit_writer.h"
 #include "check/case_runner.h"
 #include "check/cases_file.h"
 #include "check/cases_rewrite.h"
@@ -26,10 +27,30 @@ void keep_for_update(const CasesFile& file, const CheckCase& check_case, const O
   edits.back().value.assign(actual);
 }
 
+// One case's result for the JUnit file: the case's name, or its request.
+void add_junit_case(JUnitReport& junit, const CasesFile& file, const CheckCase& check_case,
+                    const Outcome& outcome) {
+  std::string_view name = file.view(check_case, check_case.name.length != 0 ? check_case.name
+                                                                           : check_case.request);
+  std::string message;
+  std::string details;
+  if (!outcome.passed) {
+    message = outcome.message != nullptr ? outcome.message : "the reply differs from reply:";
+    if (outcome.mismatch) {
+      details = "expected: " + std::string(file.view(check_case, check_case.reply)) +
+                "\nactual: " + std::string(outcome.reply, outcome.reply_length) + "\n";
+    }
+  }
+  junit.add(file.modules[check_case.module], "line " + std::to_string(check_case.line) + ": " +
+                                                 std::string(name.substr(0, 60)),
+            outcome.passed ? JUnitOutcome::kPassed : JUnitOutcome::kFailed,
+            outcome.total_seconds, message, details);
+}
+
 }  // namespace
 
 int run_check(const std::string& cases_path, bool update, const std::string& directory,
-              const char* usage_line, CheckProgress& progress) {
+              const char* usage_line, CheckProgress& progress, const std::string& junit_path) {
   CasesFile file;
   std::vector<std::string> errors;
   CasesFileResult read = read_cases_file(cases_path, file, errors);
@@ -62,6 +83,7 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
   for (const std::string& name : file.modules)
     records.push_back(find_module(&registry, name.c_str()));
   std::vector<ReplyEdit> edits;
+  JUnitReport junit;
   for (std::size_t index = 0; index < file.cases.size(); ++index) {
     const CheckCase& check_case = file.cases[index];
     progress.current = index;
@@ -77,6 +99,7 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
       progress.failed += 1;
     }
     report_outcome(file, index, outcome);
+    if (!junit_path.empty()) add_junit_case(junit, file, check_case, outcome);
     if (update) keep_for_update(file, check_case, outcome, edits);
     host_release(outcome.reply);
   }
@@ -85,6 +108,10 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
   unload_all_modules(&registry);
   end_registry(&registry);
   end_case_report(progress);
+  std::string error;
+  if (!junit_path.empty() && !write_junit_file(junit, junit_path, error)) {
+    std::fprintf(stderr, "modtest: %s\n", error.c_str());
+  }
 
   if (update && !update_cases_file(cases_path, edits)) return kExitUsage;
   return progress.failed == 0 ? kExitSuccess : kExitCasesFailed;

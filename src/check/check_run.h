@@ -14,6 +14,9 @@
 // written or is wrong, with a line on standard error for each problem and
 // `usage_line` after the one for a file that would not open.
 // `progress` is where the run keeps how far it has come, which a watcher
-// from outside may read (see case_report.h).
+// from outside may read (see case_report.h). With a `junit_path`, the
+// results are written there too as JUnit XML, one suite per module; a run
+// that a module's fault ends writes none.
 int run_check(const std::string& cases_path, bool update, const std::string& directory,
-              const char* usage_line, CheckProgress& progress);
+              const char* usage_line, CheckProgress& progress,
+              const std::string& junit_path = std::string());

@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
     std::string directory;
     get_program_directory(directory);
     int exit_code =
-        run_check(options.cases_path, options.update, directory, kUsageLine, state.progress);
+        run_check(options.cases_path, options.update, directory, kUsageLine, state.progress,
+                  options.junit_path);
     note_run_ends_on_its_own();
     return exit_code;
   }

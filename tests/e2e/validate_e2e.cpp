@@ -135,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Probes, ValidateTest, testing::ValuesIn(kRows),
                            return std::string(info.param.name);
                          });
 
-// The command line's own mistakes, the JUnit file, and a second finding
+// The command line's own mistakes, the JUnit files of both modes, and a second finding
 // that must not overwrite the first one's file.
 TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
   if (RunFolder::under_memory_checker()) GTEST_SKIP() << "the hosts run unchecked";
@@ -165,6 +165,13 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
       << xml;
   EXPECT_NE(xml.find("<testsuite name=\"bounds\" tests=\"9\" failures=\"1\""), std::string::npos)
       << xml;
+
+  // The check mode writes the same file.
+  folder.write("cases.txt", "module: echo\nrequest: a\nreply: a\n\nmodule: echo\nrequest: a\nreply: b\n");
+  EXPECT_EQ(folder.run_with("--check cases.txt --junit=cases.xml").exit_code, 1);
+  EXPECT_NE(read_file(folder.path() / "cases.xml")
+                .find("<testsuite name=\"echo\" tests=\"2\" failures=\"1\""),
+            std::string::npos);
 
 #ifndef __SANITIZE_ADDRESS__
   folder.write("saori.ini", "crash:crash" + suffix + "\n");
