@@ -180,12 +180,14 @@ CheckResult check_request_bounds(const ValidateSettings& settings, ModuleUnderTe
     return result;
   }
   // Two hosts see NULs after each request, the third other bytes: the first
-  // two tell whether the module's replies repeat at all.
+  // two tell whether the module's replies repeat at all. In one process
+  // there is one library to share: one host is sent all three in turn.
   ModuleHost hosts[3];
+  const int host_count = settings.in_process ? 1 : 3;
   const char fills[3] = {'\0', '\0', kBoundsFill};
   std::string why;
-  for (ModuleHost& host : hosts) {
-    if (!start_check_host(host, settings, module.name, why)) {
+  for (int index = 0; index < host_count; ++index) {
+    if (!start_check_host(hosts[index], settings, module.name, why)) {
       result.find(why);
       return result;
     }
@@ -194,15 +196,16 @@ CheckResult check_request_bounds(const ValidateSettings& settings, ModuleUnderTe
   for (const std::string& seed : unfaulted_seeds(module)) {
     std::string replies[3];
     for (int index = 0; index < 3; ++index) {
+      ModuleHost& host = hosts[index % host_count];
       PaddedRequestOrder order{module.name, seed, fills[index], kBoundsPadding};
-      HostReply reply = hosts[index].padded_request(order, answer_seconds(settings));
+      HostReply reply = host.padded_request(order, answer_seconds(settings));
       if (reply.kind == HostReply::kEnded) {
-        find_fault(result, settings, module, "request-bounds", hosts[index], seed);
+        find_fault(result, settings, module, "request-bounds", host, seed);
         return result;
       }
       // The requests check has named the contract's warnings already.
       CheckResult named_elsewhere;
-      note_warnings(hosts[index].warnings(), named_elsewhere, module, seed);
+      note_warnings(host.warnings(), named_elsewhere, module, seed);
       replies[index] = reply.bytes;
     }
     ++sent;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "driver/timeout_setting.h"
 #include "modules/module_field_reader.h"
 #include "platform/environment.h"
+#include "platform/fault_reporting.h"
+#include "platform/standard_output.h"
 #include "report/junit_writer.h"
 #include "text/text_file.h"
 #include "validate/request_seeds.h"
@@ -38,6 +41,16 @@ bool list_module_names(const std::string& directory, std::vector<std::string>& n
   }
   close_text_file(file);
   return true;
+}
+
+// In one process a fault ends the run: the report then says so, in the
+// words TAP has for a run given up.
+int bail_out(const char* fault, int exit_code) {
+  static const char kBailOut[] = "Bail out! ";
+  write_output_now(kBailOut, sizeof kBailOut - 1);
+  write_output_now(fault, std::strlen(fault));
+  write_output_now("\n", 1);
+  return exit_code;
 }
 
 int usage_error(const std::string& what, const char* usage_line) {
@@ -77,6 +90,12 @@ int run_validate(ValidateSettings settings, const char* usage_line) {
     settings.call_seconds = seconds;
     settings.call_seconds_text = timeout;
   }
+
+  // Standard output carries the report alone; the binding lines and
+  // whatever a module prints in this process go to standard error.
+  reserve_standard_output();
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  if (settings.in_process) set_fault_epilogue(bail_out);
 
   std::vector<ModuleUnderTest> modules(names.size());
   for (std::size_t index = 0; index < names.size(); ++index) {

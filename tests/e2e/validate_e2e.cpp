@@ -175,6 +175,10 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
 
 #ifndef __SANITIZE_ADDRESS__
   folder.write("saori.ini", "crash:crash" + suffix + "\n");
+  // In one process the fault ends the run, and the report says so.
+  RunFolder::Result in_process = folder.run_with("--validate --in-process --fuzz-seconds 0.2");
+  EXPECT_EQ(in_process.exit_code, 3);
+  EXPECT_NE(in_process.out.find("\nBail out! module crash ("), std::string::npos) << in_process.out;
   for (int run_number = 1; run_number <= 2; ++run_number) {
     EXPECT_EQ(folder.run_with("--validate --fuzz-seconds 0.2").exit_code, 1);
     std::string file = "modtest-findings/crash-requests-" + std::to_string(run_number) + ".txt";
