@@ -36,7 +36,10 @@ void find_fault(CheckResult& result, const ValidateSettings& settings, ModuleUnd
   report_faulting_request(result, settings, module, check, request, fault);
 }
 
-// Sends each request in turn to a fresh host; stops at the first finding.
+// Sends each request in turn to a host. A request that ends the host is
+// the finding, the first one shrunk and kept; the rest are still sent, each
+// fault counted, so that the checks after this one leave every faulting
+// request out.
 CheckResult send_each(const ValidateSettings& settings, ModuleUnderTest& module, const char* check,
                       const std::vector<std::string>& requests, bool keep_first_reply) {
   CheckResult result;
@@ -46,29 +49,38 @@ CheckResult send_each(const ValidateSettings& settings, ModuleUnderTest& module,
   }
   ModuleHost host;
   std::string why;
-  if (!start_check_host(host, settings, module.name, why)) {
-    result.find(why);
-    return result;
-  }
   std::size_t sent = 0;
+  std::size_t faults = 0;
   for (const std::string& request : requests) {
+    if (!host.running() && !start_check_host(host, settings, module.name, why)) {
+      if (result.outcome != CheckResult::kFinding) result.find(why);
+      break;
+    }
     HostReply reply = host.request(module.name, request, answer_seconds(settings));
     ++sent;
     if (reply.kind == HostReply::kEnded) {
-      find_fault(result, settings, module, check, host, request);
-      break;
+      // In one process the first fault has ended the run already.
+      if (++faults == 1) {
+        find_fault(result, settings, module, check, host, request);
+      } else {
+        module.faulted.push_back(request);
+      }
+      continue;
     }
     if (reply.kind == HostReply::kRefused) {
-      result.find(std::string("got no answer: ") + refusal_text(reply.refusal));
+      if (result.outcome != CheckResult::kFinding) {
+        result.find(std::string("got no answer: ") + refusal_text(reply.refusal));
+      }
       break;
     }
     if (keep_first_reply && !module.has_first_reply) {
       module.first_reply = reply.bytes;
       module.has_first_reply = true;
     }
-    if (note_warnings(host.warnings(), result, module, request)) break;
+    note_warnings(host.warnings(), result, module, request);
   }
   result.number("requests", static_cast<double>(sent));
+  if (faults > 1) result.number("requests_that_faulted", static_cast<double>(faults));
   return result;
 }
 
