@@ -4,9 +4,9 @@
 #
 #   scripts/bench.sh [BENCHMARK_ARGS...]   e.g. --benchmark_filter=Split
 #
-# Results stay in build/bench: results.json (Google Benchmark), compare.txt
-# and check_compare.txt (whole-process timings); test files are kept in
-# build/bench/data.
+# Results stay in build/bench: results.json (Google Benchmark), compare.txt,
+# check_compare.txt and fuzz_compare.txt (whole-process timings); test files
+# are kept in build/bench/data.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,6 +36,9 @@ bench/compare.sh "$out" "$data" | tee "$out/compare.txt"
 echo
 echo "== Check mode, whole process"
 bench/check_compare.sh "$out" "$data" | tee "$out/check_compare.txt"
+echo
+echo "== The validator's fuzz loop against its floor"
+bench/fuzz_compare.sh "$out" "$data" | tee "$out/fuzz_compare.txt"
 echo
 echo "== Summary"
 python3 bench/summarize.py "$out/results.json" "$out/compare.txt"

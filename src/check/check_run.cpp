@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "check/case_report.h"
-#include "report/junit_writer.h"
 #include "check/case_runner.h"
 #include "check/cases_file.h"
 #include "check/cases_rewrite.h"
@@ -13,6 +12,7 @@
 #include "modules/host_memory.h"
 #include "modules/module_registry.h"
 #include "platform/standard_output.h"
+#include "report/junit_writer.h"
 
 namespace {
 
@@ -30,8 +30,8 @@ void keep_for_update(const CasesFile& file, const CheckCase& check_case, const O
 // One case's result for the JUnit file: the case's name, or its request.
 void add_junit_case(JUnitReport& junit, const CasesFile& file, const CheckCase& check_case,
                     const Outcome& outcome) {
-  std::string_view name = file.view(check_case, check_case.name.length != 0 ? check_case.name
-                                                                           : check_case.request);
+  std::string_view name =
+      file.view(check_case, check_case.name.length != 0 ? check_case.name : check_case.request);
   std::string message;
   std::string details;
   if (!outcome.passed) {
@@ -41,10 +41,10 @@ void add_junit_case(JUnitReport& junit, const CasesFile& file, const CheckCase& 
                 "\nactual: " + std::string(outcome.reply, outcome.reply_length) + "\n";
     }
   }
-  junit.add(file.modules[check_case.module], "line " + std::to_string(check_case.line) + ": " +
-                                                 std::string(name.substr(0, 60)),
-            outcome.passed ? JUnitOutcome::kPassed : JUnitOutcome::kFailed,
-            outcome.total_seconds, message, details);
+  junit.add(file.modules[check_case.module],
+            "line " + std::to_string(check_case.line) + ": " + std::string(name.substr(0, 60)),
+            outcome.passed ? JUnitOutcome::kPassed : JUnitOutcome::kFailed, outcome.total_seconds,
+            message, details);
 }
 
 }  // namespace

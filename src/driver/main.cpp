@@ -10,8 +10,8 @@
 #include "driver/timeout_setting.h"
 #include "driver/watched_run.h"
 #include "host/host_server.h"
-#include "platform/environment.h"
 #include "interactive/interactive_run.h"
+#include "platform/environment.h"
 #include "platform/fault_reporting.h"
 #include "platform/run_watch.h"
 #include "platform/standard_output.h"
@@ -68,9 +68,8 @@ int main(int argc, char** argv) {
   if (options.action == Options::kCheck) {
     std::string directory;
     get_program_directory(directory);
-    int exit_code =
-        run_check(options.cases_path, options.update, directory, kUsageLine, state.progress,
-                  options.junit_path);
+    int exit_code = run_check(options.cases_path, options.update, directory, kUsageLine,
+                              state.progress, options.junit_path);
     note_run_ends_on_its_own();
     return exit_code;
   }

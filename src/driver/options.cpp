@@ -61,8 +61,8 @@ Options usage_error(std::string error) {
 }
 
 // The options that take a value, and those that take none.
-const char* const kValueOptions[] = {"--check", "--module",  "--cases",
-                                     "--fuzz-seconds", "--seed", "--junit"};
+const char* const kValueOptions[] = {"--check",        "--module", "--cases",
+                                     "--fuzz-seconds", "--seed",   "--junit"};
 const char* const kFlagOptions[] = {"--update", "--validate", "--interactive", "--in-process",
                                     "--help",   "--version",  "--host"};
 
@@ -176,8 +176,9 @@ Options parse_options(int argc, const char* const* argv) {
   } else if (options.update && !check) {
     return usage_error("--update works only with --check");
   } else if (validate_only && !validate) {
-    return usage_error("--module, --cases, --fuzz-seconds, --seed and --in-process work only "
-                       "with --validate");
+    return usage_error(
+        "--module, --cases, --fuzz-seconds, --seed and --in-process work only "
+        "with --validate");
   } else if (!options.junit_path.empty() && !check && !validate) {
     return usage_error("--junit works only with --check or --validate");
   } else if (check) {

@@ -23,7 +23,7 @@ struct Options {
   std::uint64_t seed = 0;            // --seed
   bool has_seed = false;
   bool in_process = false;  // --in-process
-  std::string error;       // kUsageError: what is wrong, one line without "modtest: "
+  std::string error;        // kUsageError: what is wrong, one line without "modtest: "
 };
 
 Options parse_options(int argc, const char* const* argv);

@@ -66,7 +66,7 @@ bool decode(std::string_view payload, PaddedRequestOrder& order) {
   PayloadReader reader(payload);
   std::uint64_t fill = 0;
   bool fields = reader.bytes(order.module) && reader.bytes(order.request) && reader.number(fill) &&
-      reader.number(order.padding);
+                reader.number(order.padding);
   order.fill = static_cast<char>(fill);
   return fields && reader.whole() && fill < 256;
 }
@@ -110,7 +110,7 @@ bool decode(std::string_view payload, FuzzResult& result) {
   PayloadReader reader(payload);
   std::uint64_t warned = 0;
   bool fields = reader.number(result.requests) && reader.number(result.milliseconds) &&
-      reader.number(warned) && reader.bytes(result.warned_request);
+                reader.number(warned) && reader.bytes(result.warned_request);
   result.warned = warned != 0;
   return fields && reader.whole() && warned < 2;
 }
@@ -127,8 +127,9 @@ std::string encode(const RepeatOrder& order) {
 
 bool decode(std::string_view payload, RepeatOrder& order) {
   PayloadReader reader(payload);
-  bool fields = reader.bytes(order.module) && reader.bytes(order.request) && reader.number(order.count) &&
-      reader.number(order.milliseconds) && reader.number(order.warm_up);
+  bool fields = reader.bytes(order.module) && reader.bytes(order.request) &&
+                reader.number(order.count) && reader.number(order.milliseconds) &&
+                reader.number(order.warm_up);
   return fields && reader.whole();
 }
 
@@ -145,6 +146,7 @@ std::string encode(const RepeatResult& result) {
 bool decode(std::string_view payload, RepeatResult& result) {
   PayloadReader reader(payload);
   bool fields = reader.number(result.requests) && reader.number(result.milliseconds) &&
-      reader.number(result.before) && reader.number(result.after) && reader.bytes(result.source);
+                reader.number(result.before) && reader.number(result.after) &&
+                reader.bytes(result.source);
   return fields && reader.whole();
 }

@@ -261,8 +261,7 @@ bool ModuleHost::await_fuzz(double timeout_seconds, FuzzResult& result) {
 
 bool ModuleHost::repeat(const RepeatOrder& order, double timeout_seconds, RepeatResult& result) {
   Frame answer;
-  if (!exchange(FrameType::kRepeat, encode(order), FrameType::kRepeated, timeout_seconds,
-                answer)) {
+  if (!exchange(FrameType::kRepeat, encode(order), FrameType::kRepeated, timeout_seconds, answer)) {
     return false;
   }
   return answer.type == FrameType::kRepeated && decode(answer.payload, result);

@@ -35,7 +35,8 @@ int write_request_at_fault(const char* fault, int exit_code) {
   if (request_bytes == nullptr) return exit_code;
   char header[kFrameHeaderSize] = {static_cast<char>(FrameType::kRequestAtFault)};
   for (int index = 0; index < 4; ++index) {
-    header[1 + index] = static_cast<char>(static_cast<std::uint64_t>(request_length) >> (8 * index));
+    header[1 + index] =
+        static_cast<char>(static_cast<std::uint64_t>(request_length) >> (8 * index));
   }
   write_output_now(header, sizeof header);
   write_output_now(request_bytes, request_length);

@@ -60,8 +60,7 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
   Clock::time_point start = Clock::now();
   enter_module_call_loop(record->name, record->path, "request");
   while (result.requests < order.most_requests) {
-    if (result.requests % kRequestsBetweenMutations == 0 ||
-        !nudge.apply(request)) {
+    if (result.requests % kRequestsBetweenMutations == 0 || !nudge.apply(request)) {
       mutator.mutate(request, order.seeds);
     }
     set_request_in_call(request.data(), request.size());

@@ -39,8 +39,7 @@ namespace {
 // enough for any heap. Looked up rather than linked, so that the program
 // still starts on a C library without the newer call, or without both.
 struct WideCounts {
-  std::size_t arena, ordblks, smblks, hblks, hblkhd, usmblks, fsmblks, uordblks, fordblks,
-      keepcost;
+  std::size_t arena, ordblks, smblks, hblks, hblkhd, usmblks, fsmblks, uordblks, fordblks, keepcost;
 };
 struct NarrowCounts {
   int arena, ordblks, smblks, hblks, hblkhd, usmblks, fsmblks, uordblks, fordblks, keepcost;

@@ -58,8 +58,8 @@ double answer_seconds(const ValidateSettings& settings, double work_seconds) {
   return work_seconds + settings.call_seconds * 1.25 + kReportGraceSeconds;
 }
 
-bool start_check_host(ModuleHost& host, const ValidateSettings& settings,
-                      const std::string& module, std::string& why) {
+bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const std::string& module,
+                      std::string& why) {
   bool started = settings.in_process ? host.start_in_process(settings.directory) : host.start();
   if (!started) {
     why = "the host process could not be started";

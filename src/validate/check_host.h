@@ -14,9 +14,7 @@
 struct FaultKind {
   HostEnd::Kind kind = HostEnd::kRunning;
   std::uint32_t code = 0;
-  bool operator==(const FaultKind& other) const {
-    return kind == other.kind && code == other.code;
-  }
+  bool operator==(const FaultKind& other) const { return kind == other.kind && code == other.code; }
 };
 FaultKind fault_kind(const HostEnd& end);
 // A hang: the call did not return in time.
@@ -30,5 +28,5 @@ double answer_seconds(const ValidateSettings& settings, double work_seconds = 0)
 
 // Starts a host and binds `module` alone in it. False, with `why` set, when
 // the host did not start, ended, or the module did not bind.
-bool start_check_host(ModuleHost& host, const ValidateSettings& settings,
-                      const std::string& module, std::string& why);
+bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const std::string& module,
+                      std::string& why);

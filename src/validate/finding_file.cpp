@@ -70,7 +70,8 @@ std::string shrink_faulting_request(const ValidateSettings& settings, const std:
   limits.deadline_seconds = kShrinkSeconds;
   std::string shrunk = shrink_request(
       request, [&trial](const std::string& candidate) { return trial.faults(candidate); }, limits);
-  if (is_hang(fault)) set_environment_variable("MODTEST_TIMEOUT", settings.call_seconds_text.c_str());
+  if (is_hang(fault))
+    set_environment_variable("MODTEST_TIMEOUT", settings.call_seconds_text.c_str());
   return shrunk;
 }
 
@@ -79,16 +80,18 @@ std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
                          const FaultKind& fault) {
   std::string value;
   if (!encode_reply_value(request, value)) {
-    result.text("reproduce", "none: a cases file cannot hold this request (it has a byte 0x1A, "
-                             "or a lead byte before a line break)");
+    result.text("reproduce",
+                "none: a cases file cannot hold this request (it has a byte 0x1A, "
+                "or a lead byte before a line break)");
     return "";
   }
   if (!make_directory(kFindingsFolder)) {
-    result.text("reproduce", std::string("none: the folder ") + kFindingsFolder +
-                                 " could not be made");
+    result.text("reproduce",
+                std::string("none: the folder ") + kFindingsFolder + " could not be made");
     return "";
   }
-  std::string stem = std::string(kFindingsFolder) + "/" + file_name_part(module) + "-" + check + "-";
+  std::string stem =
+      std::string(kFindingsFolder) + "/" + file_name_part(module) + "-" + check + "-";
   std::FILE* file = nullptr;
   std::string path;
   for (unsigned number = 1; file == nullptr && number < 100000; ++number) {
@@ -115,8 +118,8 @@ std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
 }
 
 void report_faulting_request(CheckResult& result, const ValidateSettings& settings,
-                             ModuleUnderTest& module, const char* check,
-                             const std::string& request, const FaultKind& fault) {
+                             ModuleUnderTest& module, const char* check, const std::string& request,
+                             const FaultKind& fault) {
   module.faulted.push_back(request);
   std::string shrunk = shrink_faulting_request(settings, module.name, request, fault);
   if (shrunk != request) module.faulted.push_back(shrunk);

@@ -26,5 +26,5 @@ std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
 // fault an earlier check kept from the same shrunk request is named, not
 // kept again.
 void report_faulting_request(CheckResult& result, const ValidateSettings& settings,
-                             ModuleUnderTest& module, const char* check,
-                             const std::string& request, const FaultKind& fault);
+                             ModuleUnderTest& module, const char* check, const std::string& request,
+                             const FaultKind& fault);

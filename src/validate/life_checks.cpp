@@ -152,8 +152,7 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
   bool second = first_life.kind != HostReply::kEnded && host.unload(answer_seconds(settings)) &&
                 host.bind(answer_seconds(settings), modules, module.name);
   if (!second) {
-    result.find(describe_fault(fault_kind(host.end()), settings) +
-                " before its second life began");
+    result.find(describe_fault(fault_kind(host.end()), settings) + " before its second life began");
     return result;
   }
   bool bound_again = !modules.empty() && modules.front().bound;

@@ -224,14 +224,16 @@ CheckResult check_request_bounds(const ValidateSettings& settings, ModuleUnderTe
     if (replies[0] != replies[1]) {
       module.repeatable = false;
       if (result.outcome == CheckResult::kFinding) break;
-      result.skip("its replies are not repeatable: two fresh processes answered the same "
-                  "request differently");
+      result.skip(
+          "its replies are not repeatable: two fresh processes answered the same "
+          "request differently");
       result.text("request", seed);
       return result;
     }
     if (replies[0] != replies[2] && result.outcome != CheckResult::kFinding) {
-      result.find("reads beyond the request's length: its reply changed with the bytes after "
-                  "the request in its block");
+      result.find(
+          "reads beyond the request's length: its reply changed with the bytes after "
+          "the request in its block");
       result.text("request", seed);
       result.text("reply_with_nul_bytes_after", replies[0]);
       result.text("reply_with_other_bytes_after", replies[2]);

@@ -21,7 +21,9 @@ const std::vector<BuiltInSeed>& built_in_seeds() {
       {"two-byte text", "\x82\xa0\x82\xa2\x82\xa4"},
       {"a lone lead byte last", "ab\x82"},
       {"a NUL inside", "ab\0cd"s},
-      {"0x1A", "ab\x1a" "cd"},
+      {"0x1A",
+       "ab\x1a"
+       "cd"},
       {"0xFF bytes", "\xff\xff\xff\xff"},
   };
   return seeds;

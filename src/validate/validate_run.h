@@ -3,9 +3,9 @@
 // --validate: the battery of checks against every module of saori.ini, or
 // those the command line names, reported in TAP (and JUnit).
 
-#include "validate/validate_check.h"
-
 #include <cstdint>
+
+#include "validate/validate_check.h"
 
 // How long a module call may take when MODTEST_TIMEOUT does not say.
 constexpr char kValidateCallSeconds[] = "5";

@@ -18,10 +18,10 @@ struct ValidateRow {
   const char* name;
   const char* probe;
   const char* environment;
-  const char* finding;    // the check that must find it; "" for a module that keeps the contract
-  const char* also;       // checks that may find the same fault, blank-separated
-  const char* message;    // in the finding's message
-  const char* replayed;   // in --check's standard error when it replays the reproducer; "" for none
+  const char* finding;   // the check that must find it; "" for a module that keeps the contract
+  const char* also;      // checks that may find the same fault, blank-separated
+  const char* message;   // in the finding's message
+  const char* replayed;  // in --check's standard error when it replays the reproducer; "" for none
 };
 
 const ValidateRow kRows[] = {
@@ -30,8 +30,7 @@ const ValidateRow kRows[] = {
     {"TerminatedEcho", "echo_terminated", "", "", "", "", ""},
     {"FixedReply", "world", "", "", "", "", ""},
     {"LoadRefused", "load_0", "", "bind", "", "returned 0 from load, not 1", ""},
-    {"SlowLoad", "slow_load", "MODTEST_TIMEOUT=5", "bind", "", "took longer than 2 s to load",
-     ""},
+    {"SlowLoad", "slow_load", "MODTEST_TIMEOUT=5", "bind", "", "took longer than 2 s to load", ""},
     {"CrashOnEmpty", "crash_on_empty", "", "requests", "fuzz", "crashed in request",
      "crashed in request"},
     {"HangOnTab", "hang_on_tab", "MODTEST_TIMEOUT=1", "requests", "fuzz",
@@ -90,8 +89,8 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
 #endif
   RunFolder folder;
   folder.add_probe(row.probe, row.probe);
-  folder.write("saori.ini", std::string(row.probe) + ":" + row.probe + RunFolder::module_suffix() +
-                                "\n");
+  folder.write("saori.ini",
+               std::string(row.probe) + ":" + row.probe + RunFolder::module_suffix() + "\n");
   folder.write("test.ini", std::string("string:hello\nsaori:") + row.probe + "\n");
   RunFolder::Result run = folder.run_with("--validate --fuzz-seconds 1 --seed 5", row.environment);
 
@@ -113,7 +112,8 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
   std::string allowed = std::string(" ") + row.finding + " " + row.also + " ";
   for (const std::string& check : found) {
     EXPECT_NE(allowed.find(" " + check + " "), std::string::npos)
-        << check << " found something too:\n" << run.out;
+        << check << " found something too:\n"
+        << run.out;
   }
   EXPECT_NE(messages.find(row.message), std::string::npos) << run.out;
   if (*row.replayed == '\0') return;
@@ -167,7 +167,8 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
       << xml;
 
   // The check mode writes the same file.
-  folder.write("cases.txt", "module: echo\nrequest: a\nreply: a\n\nmodule: echo\nrequest: a\nreply: b\n");
+  folder.write("cases.txt",
+               "module: echo\nrequest: a\nreply: a\n\nmodule: echo\nrequest: a\nreply: b\n");
   EXPECT_EQ(folder.run_with("--check cases.txt --junit=cases.xml").exit_code, 1);
   EXPECT_NE(read_file(folder.path() / "cases.xml")
                 .find("<testsuite name=\"echo\" tests=\"2\" failures=\"1\""),
@@ -182,8 +183,7 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
   for (int run_number = 1; run_number <= 2; ++run_number) {
     EXPECT_EQ(folder.run_with("--validate --fuzz-seconds 0.2").exit_code, 1);
     std::string file = "modtest-findings/crash-requests-" + std::to_string(run_number) + ".txt";
-    EXPECT_NE(read_file(folder.path() / file).find("\nrequest: \"\"\n"), std::string::npos)
-        << file;
+    EXPECT_NE(read_file(folder.path() / file).find("\nrequest: \"\"\n"), std::string::npos) << file;
   }
 #endif
 }

@@ -1,11 +1,11 @@
 // The validator's payloads read back as they were written, whatever bytes
 // they carry, and a payload cut short or grown is refused.
 
+#include "host/check_frames.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "host/check_frames.h"
 
 using namespace std::string_literals;
 
