@@ -13,9 +13,33 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The clock is read once every so many requests: reading it may cost more
-// than a fast module's request.
-constexpr std::uint64_t kRequestsBetweenClockReads = 256;
+// Whether a loop's time is up, with the clock read about once a
+// millisecond: reading it may cost more than a fast module's request, and a
+// slow module's requests must not run far past the time.
+class LoopClock {
+ public:
+  explicit LoopClock(std::uint64_t milliseconds)
+      : start_(Clock::now()), last_(start_), limit_(std::chrono::milliseconds(milliseconds)) {}
+  bool time_is_up() {
+    if (++count_ < interval_) return false;
+    count_ = 0;
+    Clock::time_point now = Clock::now();
+    auto since = now - last_;
+    last_ = now;
+    if (since < std::chrono::microseconds(500) && interval_ < kMostInterval) interval_ *= 2;
+    if (since > std::chrono::milliseconds(2) && interval_ > 1) interval_ /= 2;
+    return now - start_ >= limit_;
+  }
+  Clock::time_point start() const { return start_; }
+
+ private:
+  static constexpr std::uint64_t kMostInterval = 4096;
+  Clock::time_point start_;
+  Clock::time_point last_;
+  Clock::duration limit_;
+  std::uint64_t interval_ = 1;
+  std::uint64_t count_ = 0;
+};
 
 // Most requests of the loop differ from the one before by a byte changed in
 // place; every so many the mutator makes a bigger change, or starts again
@@ -57,7 +81,7 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
   ByteNudge nudge(order.seed);
   ReplyPlaceMemo memo;
   init_reply_place_memo(&memo);
-  Clock::time_point start = Clock::now();
+  LoopClock clock(order.milliseconds);
   enter_module_call_loop(record->name, record->path, "request");
   while (result.requests < order.most_requests) {
     if (result.requests % kRequestsBetweenMutations == 0 || !nudge.apply(request)) {
@@ -72,14 +96,11 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
       result.warned_request = request;
       break;
     }
-    if (result.requests % kRequestsBetweenClockReads == 0 &&
-        milliseconds_since(start) >= order.milliseconds) {
-      break;
-    }
+    if (clock.time_is_up()) break;
   }
   leave_module_call();
   set_request_in_call(nullptr, 0);
-  result.milliseconds = milliseconds_since(start);
+  result.milliseconds = milliseconds_since(clock.start());
   return result;
 }
 
@@ -90,25 +111,25 @@ RepeatResult run_repeat_loop(HostState& state, ModuleRecord* record, const Repea
   init_reply_place_memo(&memo);
   set_request_in_call(order.request.data(), order.request.size());
   enter_module_call_loop(record->name, record->path, "request");
+  // A slow module's warm-up takes a tenth of the time at most.
+  LoopClock warm_up_clock(order.milliseconds / 10);
   for (std::uint64_t sent = 0; sent < order.warm_up; ++sent) {
     probe_module_request(record, order.request.data(), order.request.size(), &memo);
     count_module_call();
+    if (warm_up_clock.time_is_up()) break;
   }
   HeapUse before = get_heap_use();
-  Clock::time_point start = Clock::now();
+  LoopClock clock(order.milliseconds);
   while (result.requests < order.count) {
     probe_module_request(record, order.request.data(), order.request.size(), &memo);
     count_module_call();
     ++result.requests;
-    if (result.requests % kRequestsBetweenClockReads == 0 &&
-        milliseconds_since(start) >= order.milliseconds) {
-      break;
-    }
+    if (clock.time_is_up()) break;
   }
   HeapUse after = get_heap_use();
   leave_module_call();
   set_request_in_call(nullptr, 0);
-  result.milliseconds = milliseconds_since(start);
+  result.milliseconds = milliseconds_since(clock.start());
   result.before = before.bytes;
   result.after = after.bytes;
   result.source = after.source;

@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cstdio>
 
 #include "validate/check_host.h"
 #include "validate/finding_file.h"
@@ -85,7 +86,7 @@ CheckResult check_leak(const ValidateSettings& settings, ModuleUnderTest& module
   order.milliseconds = static_cast<std::uint64_t>(kLeakSeconds * 1000);
   order.warm_up = kLeakWarmUp;
   RepeatResult repeated;
-  if (!host.repeat(order, answer_seconds(settings, kLeakSeconds), repeated)) {
+  if (!host.repeat(order, answer_seconds(settings, kLeakSeconds * 1.1), repeated)) {
     FaultKind fault = fault_kind(host.end());
     result.find(describe_fault(fault, settings) + " in request");
     report_faulting_request(result, settings, module, "leak", order.request, fault);
