@@ -50,10 +50,15 @@ using NarrowCall = NarrowCounts (*)();
 }  // namespace
 
 HeapUse get_heap_use() {
+  // A sanitizer's allocator replaces malloc and keeps freed blocks aside
+  // for a while; its own count leaves those out.
+  static void* sanitizer = dlsym(RTLD_DEFAULT, "__sanitizer_get_current_allocated_bytes");
   static void* wide = dlsym(RTLD_DEFAULT, "mallinfo2");
   static void* narrow = dlsym(RTLD_DEFAULT, "mallinfo");
   std::size_t bytes = 0;
-  if (wide != nullptr) {
+  if (sanitizer != nullptr) {
+    bytes = reinterpret_cast<std::size_t (*)()>(sanitizer)();
+  } else if (wide != nullptr) {
     WideCounts counts = reinterpret_cast<WideCall>(wide)();
     bytes = counts.uordblks + counts.hblkhd;
   } else if (narrow != nullptr) {
@@ -61,7 +66,7 @@ HeapUse get_heap_use() {
     NarrowCounts counts = reinterpret_cast<NarrowCall>(narrow)();
     bytes = static_cast<unsigned>(counts.uordblks) + static_cast<unsigned>(counts.hblkhd);
   }
-  // A replaced allocator, such as a sanitizer's, may count nothing here.
+  // Another allocator may count nothing here.
   if (bytes != 0) return {bytes, "heap in use"};
   return {get_memory_use().resident, "resident memory"};
 }

@@ -83,7 +83,9 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
   const ValidateRow& row = GetParam();
   if (RunFolder::under_memory_checker()) GTEST_SKIP() << "the hosts run unchecked";
 #ifdef __SANITIZE_ADDRESS__
-  if (*row.replayed != '\0' || std::string(row.finding) == "release") {
+  // They also find the reads beyond the request first.
+  if (*row.replayed != '\0' || std::string(row.finding) == "release" ||
+      std::string(row.finding) == "request-bounds") {
     GTEST_SKIP() << "the sanitizers report the fault themselves";
   }
 #endif
@@ -141,10 +143,10 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
   if (RunFolder::under_memory_checker()) GTEST_SKIP() << "the hosts run unchecked";
   RunFolder folder;
   folder.add_probe("echo", "echo");
-  folder.add_probe("read_to_nul", "bounds");
+  folder.add_probe("reply_static", "fixed");
   folder.add_probe("crash_on_empty", "crash");
   std::string suffix = RunFolder::module_suffix();
-  folder.write("saori.ini", "echo:echo" + suffix + "\nbounds:bounds" + suffix + "\n");
+  folder.write("saori.ini", "echo:echo" + suffix + "\nfixed:fixed" + suffix + "\n");
 
   RunFolder::Result unknown = folder.run_with("--validate --module nobody");
   EXPECT_EQ(unknown.exit_code, 2);
@@ -158,12 +160,12 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
   RunFolder::Result run = folder.run_with("--validate --fuzz-seconds=0.5 --junit report.xml");
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_NE(run.out.find("1..18\n"), std::string::npos);
-  EXPECT_NE(run.out.find("not ok 14 - bounds: request-bounds\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("not ok 15 - fixed: reply-blocks\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("# 18 checks, 1 finding, 0 skipped\n"), std::string::npos) << run.out;
   std::string xml = read_file(folder.path() / "report.xml");
   EXPECT_NE(xml.find("<testsuite name=\"echo\" tests=\"9\" failures=\"0\""), std::string::npos)
       << xml;
-  EXPECT_NE(xml.find("<testsuite name=\"bounds\" tests=\"9\" failures=\"1\""), std::string::npos)
+  EXPECT_NE(xml.find("<testsuite name=\"fixed\" tests=\"9\" failures=\"1\""), std::string::npos)
       << xml;
 
   // The check mode writes the same file.
