@@ -58,10 +58,13 @@ double answer_seconds(const ValidateSettings& settings, double work_seconds) {
   return work_seconds + settings.call_seconds * 1.25 + kReportGraceSeconds;
 }
 
+bool start_unbound_host(ModuleHost& host, const ValidateSettings& settings) {
+  return settings.in_process ? host.start_in_process(settings.directory) : host.start();
+}
+
 bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const std::string& module,
                       std::string& why) {
-  bool started = settings.in_process ? host.start_in_process(settings.directory) : host.start();
-  if (!started) {
+  if (!start_unbound_host(host, settings)) {
     why = "the host process could not be started";
     return false;
   }
@@ -74,5 +77,19 @@ bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const 
     if (bound.name == module && bound.bound) return true;
   }
   why = "it did not bind";
+  return false;
+}
+
+CheckResult skipped_unbound(const ModuleUnderTest& module) {
+  CheckResult result;
+  if (!module.bound) result.skip("the module did not bind");
+  return result;
+}
+
+bool start_or_find(ModuleHost& host, const ValidateSettings& settings,
+                   const ModuleUnderTest& module, CheckResult& result) {
+  std::string why;
+  if (start_check_host(host, settings, module.name, why)) return true;
+  result.find(why);
   return false;
 }

@@ -26,7 +26,19 @@ std::string describe_fault(const FaultKind& fault, const ValidateSettings& setti
 // take: the call's time, and the child's own watchdog's time to report it.
 double answer_seconds(const ValidateSettings& settings, double work_seconds = 0);
 
+// Starts a host, a child or this process as the settings say, with nothing
+// bound yet.
+bool start_unbound_host(ModuleHost& host, const ValidateSettings& settings);
+
 // Starts a host and binds `module` alone in it. False, with `why` set, when
 // the host did not start, ended, or the module did not bind.
 bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const std::string& module,
                       std::string& why);
+
+// A check's result before it runs: skipped when the module did not bind,
+// since every check after bind needs it bound.
+CheckResult skipped_unbound(const ModuleUnderTest& module);
+
+// start_check_host for a check: false with the reason as its finding.
+bool start_or_find(ModuleHost& host, const ValidateSettings& settings,
+                   const ModuleUnderTest& module, CheckResult& result);

@@ -26,27 +26,13 @@ double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-CheckResult skipped_unbound(const ModuleUnderTest& module) {
-  CheckResult result;
-  if (!module.bound) result.skip("the module did not bind");
-  return result;
-}
-
-bool start_or_find(ModuleHost& host, const ValidateSettings& settings,
-                   const ModuleUnderTest& module, CheckResult& result) {
-  std::string why;
-  if (start_check_host(host, settings, module.name, why)) return true;
-  result.find(why);
-  return false;
-}
-
 }  // namespace
 
 CheckResult check_bind(const ValidateSettings& settings, ModuleUnderTest& module) {
   CheckResult result;
   module.bound = false;
   ModuleHost host;
-  bool started = settings.in_process ? host.start_in_process(settings.directory) : host.start();
+  bool started = start_unbound_host(host, settings);
   std::uint64_t resident = 0;
   std::uint64_t peak = 0;
   // The host answers once it runs: the bind's time is then the module's alone.

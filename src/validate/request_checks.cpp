@@ -42,11 +42,8 @@ void find_fault(CheckResult& result, const ValidateSettings& settings, ModuleUnd
 // request out.
 CheckResult send_each(const ValidateSettings& settings, ModuleUnderTest& module, const char* check,
                       const std::vector<std::string>& requests, bool keep_first_reply) {
-  CheckResult result;
-  if (!module.bound) {
-    result.skip("the module did not bind");
-    return result;
-  }
+  CheckResult result = skipped_unbound(module);
+  if (!module.bound) return result;
   ModuleHost host;
   std::string why;
   std::size_t sent = 0;
@@ -148,20 +145,13 @@ void start_fuzz(const ValidateSettings& settings, ModuleUnderTest& module) {
 }
 
 CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module) {
-  CheckResult result;
-  if (!module.bound) {
-    result.skip("the module did not bind");
-    return result;
-  }
+  CheckResult result = skipped_unbound(module);
+  if (!module.bound) return result;
   std::shared_ptr<ModuleHost> host = std::move(module.fuzz_host);
   double started = module.fuzz_started;
   if (host == nullptr) {
     host = std::make_shared<ModuleHost>();
-    std::string why;
-    if (!start_check_host(*host, settings, module.name, why)) {
-      result.find(why);
-      return result;
-    }
+    if (!start_or_find(*host, settings, module, result)) return result;
     started = seconds_now();
     host->send_fuzz(fuzz_order(settings, module));
   }
@@ -186,23 +176,16 @@ CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module
 }
 
 CheckResult check_request_bounds(const ValidateSettings& settings, ModuleUnderTest& module) {
-  CheckResult result;
-  if (!module.bound) {
-    result.skip("the module did not bind");
-    return result;
-  }
+  CheckResult result = skipped_unbound(module);
+  if (!module.bound) return result;
   // Two hosts see NULs after each request, the third other bytes: the first
   // two tell whether the module's replies repeat at all. In one process
   // there is one library to share: one host is sent all three in turn.
   ModuleHost hosts[3];
   const int host_count = settings.in_process ? 1 : 3;
   const char fills[3] = {'\0', '\0', kBoundsFill};
-  std::string why;
   for (int index = 0; index < host_count; ++index) {
-    if (!start_check_host(hosts[index], settings, module.name, why)) {
-      result.find(why);
-      return result;
-    }
+    if (!start_or_find(hosts[index], settings, module, result)) return result;
   }
   std::size_t sent = 0;
   for (const std::string& seed : unfaulted_seeds(module)) {
@@ -244,11 +227,8 @@ CheckResult check_request_bounds(const ValidateSettings& settings, ModuleUnderTe
 }
 
 CheckResult check_reply_blocks(const ValidateSettings&, ModuleUnderTest& module) {
-  CheckResult result;
-  if (!module.bound) {
-    result.skip("the module did not bind");
-    return result;
-  }
+  CheckResult result = skipped_unbound(module);
+  if (!module.bound) return result;
   if (!module.foreign_replies.empty()) result.find(module.foreign_replies.front());
   return result;
 }
