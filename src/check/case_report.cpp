@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/exit_code.h"
 #include "platform/fault_reporting.h"
 #include "report/report_buffer.h"
 #include "report/tap_text.h"
+#include "run_terms/exit_code.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include "check/case_runner.h"
 #include "check/cases_file.h"
 #include "check/cases_rewrite.h"
-#include "driver/exit_code.h"
 #include "modules/host_memory.h"
 #include "modules/module_registry.h"
 #include "platform/standard_output.h"
 #include "report/junit_writer.h"
+#include "run_terms/exit_code.h"
 
 namespace {
 

@@ -3,11 +3,9 @@
 #include <string>
 
 #include "check/check_run.h"
-#include "driver/exit_code.h"
 #include "driver/options.h"
 #include "driver/program_directory.h"
 #include "driver/single_run.h"
-#include "driver/timeout_setting.h"
 #include "driver/watched_run.h"
 #include "host/host_server.h"
 #include "interactive/interactive_run.h"
@@ -15,6 +13,8 @@
 #include "platform/fault_reporting.h"
 #include "platform/run_watch.h"
 #include "platform/standard_output.h"
+#include "run_terms/exit_code.h"
+#include "run_terms/timeout_setting.h"
 #include "validate/validate_run.h"
 
 // Without options a run is configured only by the files beside it.

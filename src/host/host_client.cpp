@@ -4,10 +4,10 @@
 #include <chrono>
 #include <cstdio>
 
-#include "driver/exit_code.h"
 #include "host/host_engine.h"
 #include "platform/child_process.h"
 #include "platform/files.h"
+#include "run_terms/exit_code.h"
 
 namespace {
 

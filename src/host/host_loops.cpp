@@ -3,11 +3,11 @@
 #include <chrono>
 #include <string>
 
+#include "fuzz_engine/request_mutator.h"
 #include "modules/module_probe_call.h"
 #include "platform/fault_reporting.h"
 #include "platform/process_memory.h"
 #include "platform/sleep.h"
-#include "validate/request_mutator.h"
 
 namespace {
 

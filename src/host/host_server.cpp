@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "driver/exit_code.h"
 #include "host/host_engine.h"
 #include "host/host_protocol.h"
 #include "platform/standard_input.h"
 #include "platform/standard_output.h"
+#include "run_terms/exit_code.h"
 
 int serve_module_host(const std::string& directory) {
   // Unbuffered, so that the binding lines and a module's prints stay in

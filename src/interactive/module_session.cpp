@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "driver/exit_code.h"
+#include "run_terms/exit_code.h"
 
 namespace {
 

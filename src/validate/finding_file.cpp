@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "check/cases_update.h"
+#include "fuzz_engine/request_shrinker.h"
 #include "platform/environment.h"
 #include "platform/files.h"
-#include "validate/request_shrinker.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/exit_code.h"
-#include "driver/timeout_setting.h"
 #include "modules/module_field_reader.h"
 #include "platform/environment.h"
 #include "platform/fault_reporting.h"
 #include "platform/standard_output.h"
 #include "report/junit_writer.h"
+#include "run_terms/exit_code.h"
+#include "run_terms/timeout_setting.h"
 #include "text/text_file.h"
 #include "validate/request_seeds.h"
 #include "validate/validate_checks.h"

@@ -1,4 +1,4 @@
-#include "driver/timeout_setting.h"
+#include "run_terms/timeout_setting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "validate/request_shrinker.h"
+#include "fuzz_engine/request_shrinker.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "validate/request_mutator.h"
+#include "fuzz_engine/request_mutator.h"
 
 #include <gtest/gtest.h>
 
