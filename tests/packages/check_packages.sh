@@ -94,9 +94,17 @@ run_in_old_root() {
   local folder=$1 inside=/tmp/modtest-package-check
   rm -rf "${MODTEST_OLD_ROOT:?}$inside"
   cp -a "$folder" "$MODTEST_OLD_ROOT$inside"
-  unshare --mount sh -c 'mount -t proc proc "$1/proc" && cd "$1$2" &&
-    env -i PATH=/usr/bin:/bin /usr/sbin/chroot "$1" "$2/modtest"' sh "$MODTEST_OLD_ROOT" "$inside" \
-    >"$work/stdout" 2>"$work/stderr"
+  # Inside a chroot whose / is no mount point (as some containers and CI
+  # systems run), unshare cannot make the mounts private ("cannot change
+  # root filesystem propagation"). There the mounts are left as they are,
+  # and /proc is taken down again by hand so that it leaks nowhere.
+  local propagation=()
+  unshare --mount true 2>/dev/null || propagation=(--propagation unchanged)
+  unshare --mount "${propagation[@]}" sh -c 'mount -t proc proc "$1/proc" || exit 125
+    cd "$1$2" && env -i PATH=/usr/bin:/bin /usr/sbin/chroot "$1" "$2/modtest"
+    status=$?
+    umount "$1/proc" 2>/dev/null
+    exit $status' sh "$MODTEST_OLD_ROOT" "$inside" >"$work/stdout" 2>"$work/stderr"
   echo $? >"$work/status"
   rm -rf "${MODTEST_OLD_ROOT:?}$inside"
 }
