@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "check/cases_file.h"
-#include "driver/exit_code.h"
 #include "platform/fault_line.h"
+#include "run_terms/exit_code.h"
 
 static_assert(sizeof(WatchedState) <= sizeof(RunRecord::state), "the record holds the state");
 
@@ -48,7 +48,10 @@ int close_check_report(WatchedState& state, const Options& options, const FaultL
 }  // namespace
 
 WatchedState& prepare_watched_state(RunRecord& record) {
-  WatchedState* state = new (record.state) WatchedState{};
+  // Not value-initialised: that would clear the whole report storage, pages
+  // a short run never writes. Only the length needs a value.
+  WatchedState* state = new (record.state) WatchedState;
+  state->report.length = 0;
   keep_report_in(&state->report);
   return *state;
 }

@@ -21,6 +21,11 @@ int get_executable_path(std::string& path);
 // text-file reader does its own line-end handling on top of it.
 std::FILE* open_binary_file(const char* path);
 
+// The size of the open file in bytes, from the system's record of it rather
+// than by seeking, which would read the file's first block once more; 0 when
+// the system cannot tell.
+unsigned long long open_file_size(std::FILE* file);
+
 // Puts the file `from` in the place of `to`, which it replaces if it
 // exists. Returns 1, or 0 when the system refused.
 int replace_file(const char* from, const char* to);

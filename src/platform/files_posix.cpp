@@ -49,6 +49,12 @@ std::FILE* open_binary_file(const char* path) {
   return file;
 }
 
+unsigned long long open_file_size(std::FILE* file) {
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || info.st_size < 0) return 0;
+  return static_cast<unsigned long long>(info.st_size);
+}
+
 int replace_file(const char* from, const char* to) {
   return std::rename(from, to) == 0 ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -33,6 +34,12 @@ int get_executable_path(std::string& path) {
 
 std::FILE* open_binary_file(const char* path) {
   return std::fopen(path, "rb");
+}
+
+unsigned long long open_file_size(std::FILE* file) {
+  struct _stat64 info;
+  if (_fstat64(_fileno(file), &info) != 0 || info.st_size < 0) return 0;
+  return static_cast<unsigned long long>(info.st_size);
 }
 
 int replace_file(const char* from, const char* to) {

@@ -27,27 +27,31 @@ void make_room_for_long_line(std::string& line, std::size_t file_size) {
   reserve_in_large_pages(line, file_size);
 }
 
-}  // namespace
-
-int SettingsReader::locate_settings_file(std::string& path, const std::string& directory) const {
+// The first of "test.ini" and "velmar.ini" in `directory` that opens, kept
+// open: the file read is the file found. Sets `path` to it, or clears it.
+TextFile* open_settings_file(std::string& path, const std::string& directory) {
   for (const char* name : {"test.ini", "velmar.ini"}) {
     path = directory + name;
     TextFile* file = open_text_file(path.c_str());
-    if (file != nullptr) {
-      close_text_file(file);
-      return 1;
-    }
+    if (file != nullptr) return file;
   }
   path.clear();
-  return 0;
+  return nullptr;
+}
+
+}  // namespace
+
+int SettingsReader::locate_settings_file(std::string& path, const std::string& directory) const {
+  TextFile* file = open_settings_file(path, directory);
+  if (file == nullptr) return 0;
+  close_text_file(file);
+  return 1;
 }
 
 int SettingsReader::read_settings(SettingsStore& store, const std::string& directory) const {
   std::string path;
-  TextFile* file = nullptr;
-  if (locate_settings_file(path, directory)) file = open_text_file(path.c_str());
+  TextFile* file = open_settings_file(path, directory);
   if (file == nullptr) {
-    // Also when the file just found vanished before it could be read again.
     std::cout << kSettingsNotOpened;
     return 0;
   }

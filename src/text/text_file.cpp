@@ -1,6 +1,7 @@
 #include "text/text_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,10 +15,8 @@ constexpr unsigned char kCarriageReturn = 0x0D;
 constexpr unsigned char kEndOfFile = 0x1A;
 
 std::size_t size_of(std::FILE* file) {
-  if (std::fseek(file, 0, SEEK_END) != 0) return 0;
-  long size = std::ftell(file);
-  std::rewind(file);
-  return size > 0 ? static_cast<std::size_t>(size) : 0;
+  unsigned long long size = open_file_size(file);
+  return size <= SIZE_MAX ? static_cast<std::size_t>(size) : SIZE_MAX;
 }
 
 const char* find_byte(const char* from, std::size_t size, unsigned char byte) {
