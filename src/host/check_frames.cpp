@@ -77,23 +77,28 @@ std::string encode(const FuzzOrder& order) {
       .number(order.seed)
       .number(order.milliseconds)
       .number(order.most_requests)
-      .number(order.max_length)
-      .number(order.seeds.size());
-  for (const std::string& seed : order.seeds) writer.bytes(seed);
+      .number(order.max_length);
+  for (const std::vector<std::string>* list : {&order.seeds, &order.words, &order.avoid}) {
+    writer.number(list->size());
+    for (const std::string& item : *list) writer.bytes(item);
+  }
   return writer.take();
 }
 
 bool decode(std::string_view payload, FuzzOrder& order) {
   PayloadReader reader(payload);
-  std::uint64_t count = 0;
   if (!(reader.bytes(order.module) && reader.number(order.seed) &&
         reader.number(order.milliseconds) && reader.number(order.most_requests) &&
-        reader.number(order.max_length) && reader.number(count)) ||
-      count > payload.size()) {
+        reader.number(order.max_length))) {
     return false;
   }
-  order.seeds.assign(static_cast<std::size_t>(count), std::string());
-  for (std::string& seed : order.seeds) reader.bytes(seed);
+  for (std::vector<std::string>* list : {&order.seeds, &order.words, &order.avoid}) {
+    std::uint64_t count = 0;
+    // Each item takes at least its length's four bytes.
+    if (!reader.number(count) || count > payload.size() / 4) return false;
+    list->assign(static_cast<std::size_t>(count), std::string());
+    for (std::string& item : *list) reader.bytes(item);
+  }
   return reader.whole();
 }
 
@@ -149,4 +154,28 @@ bool decode(std::string_view payload, RepeatResult& result) {
                 reader.number(result.before) && reader.number(result.after) &&
                 reader.bytes(result.source);
   return fields && reader.whole();
+}
+
+std::string encode(const FaultReport& report) {
+  std::string payload = PayloadWriter()
+                            .number(report.code)
+                            .number(report.data_address)
+                            .number(report.loop_requests)
+                            .take();
+  payload.push_back(report.has_data_address ? 1 : 0);
+  payload.append(report.place);
+  return payload;
+}
+
+bool decode(std::string_view payload, FaultReport& report) {
+  PayloadReader reader(payload);
+  if (payload.size() < kFaultReportFixedBytes || !reader.number(report.code) ||
+      !reader.number(report.data_address) || !reader.number(report.loop_requests)) {
+    return false;
+  }
+  unsigned char flags = static_cast<unsigned char>(payload[24]);
+  if (flags > 1) return false;
+  report.has_data_address = flags == 1;
+  report.place.assign(payload.substr(kFaultReportFixedBytes));
+  return true;
 }

@@ -20,7 +20,9 @@ struct PaddedRequestOrder {
 };
 
 // Mutates the seeds and sends each result, for at most `milliseconds` and
-// `most_requests` requests; stops at the first contract warning.
+// `most_requests` requests; stops at the first contract warning. `words`
+// are the dictionary the mutations put in; a request equal to one of
+// `avoid`, known to fault, is not sent.
 struct FuzzOrder {
   std::string module;
   std::uint64_t seed = 0;
@@ -28,6 +30,8 @@ struct FuzzOrder {
   std::uint64_t most_requests = 0;
   std::uint64_t max_length = 0;
   std::vector<std::string> seeds;
+  std::vector<std::string> words;
+  std::vector<std::string> avoid;
 };
 struct FuzzResult {
   std::uint64_t requests = 0;
@@ -54,6 +58,22 @@ struct RepeatResult {
   std::string source;  // what was measured, such as "heap in use"
 };
 
+// What a fault that ended the host was, and where: the signal or exception
+// code, the faulting instruction's place (code_place.h; empty when no
+// loaded file holds it) and the address an invalid access touched. Laid out
+// as the code, the data address and the loop's requests, eight bytes each,
+// a byte of flags (1: the data address is known), then the place's text to
+// the end: a fault handler writes it with no allocation.
+struct FaultReport {
+  std::uint64_t code = 0;
+  std::uint64_t data_address = 0;
+  bool has_data_address = false;
+  // Requests a loop had sent when the fault ended it, this one included.
+  std::uint64_t loop_requests = 0;
+  std::string place;
+};
+constexpr std::size_t kFaultReportFixedBytes = 25;
+
 std::string encode(const PaddedRequestOrder& order);
 bool decode(std::string_view payload, PaddedRequestOrder& order);
 std::string encode(const FuzzOrder& order);
@@ -64,3 +84,5 @@ std::string encode(const RepeatOrder& order);
 bool decode(std::string_view payload, RepeatOrder& order);
 std::string encode(const RepeatResult& result);
 bool decode(std::string_view payload, RepeatResult& result);
+std::string encode(const FaultReport& report);
+bool decode(std::string_view payload, FaultReport& report);

@@ -98,6 +98,11 @@ bool ModuleHost::answer_in_process(std::string_view frame) {
   return true;
 }
 
+bool ModuleHost::fault_report(FaultReport& report) const {
+  if (has_fault_report_) report = fault_report_;
+  return has_fault_report_;
+}
+
 bool ModuleHost::request_at_fault(std::string& request) const {
   if (has_request_at_fault_) request = request_at_fault_;
   return has_request_at_fault_;
@@ -110,6 +115,7 @@ bool ModuleHost::start(const std::string& program) {
   child_ = start_child(path, {"--host"}, {ChildStream::kPipe, ChildStream::kPipe});
   decoder_ = FrameDecoder();
   has_request_at_fault_ = false;
+  has_fault_report_ = false;
   end_ = HostEnd{};
   end_.kind = child_ != nullptr ? HostEnd::kRunning : HostEnd::kNotStarted;
   return child_ != nullptr;
@@ -161,6 +167,10 @@ bool ModuleHost::await_answer(FrameType expected, double timeout_seconds, Frame&
     if (decoder_.next(answer)) {
       if (answer.type == FrameType::kWarning) {
         warnings_.push_back(std::move(answer.payload));
+        continue;
+      }
+      if (answer.type == FrameType::kFaultPlace) {
+        has_fault_report_ = decode(answer.payload, fault_report_);
         continue;
       }
       if (answer.type == FrameType::kRequestAtFault) {

@@ -84,6 +84,8 @@ class ModuleHost {
   // when the host did not say).
   const std::vector<std::string>& warnings() const { return warnings_; }
   bool request_at_fault(std::string& request) const;
+  // Once the host ended in a fault: what it was and where, when it said.
+  bool fault_report(FaultReport& report) const;
 
  private:
   // Sends one frame and waits for one answer of type `expected`. False, the
@@ -105,4 +107,6 @@ class ModuleHost {
   std::vector<std::string> warnings_;
   std::string request_at_fault_;
   bool has_request_at_fault_ = false;
+  FaultReport fault_report_;
+  bool has_fault_report_ = false;
 };

@@ -8,6 +8,7 @@
 #include "modules/host_memory.h"
 #include "modules/module_warning.h"
 #include "modules/reply_checks.h"
+#include "platform/code_place.h"
 #include "platform/fault_reporting.h"
 #include "platform/process_memory.h"
 #include "platform/standard_output.h"
@@ -17,6 +18,7 @@ namespace {
 HostState* listening = nullptr;
 const char* request_bytes = nullptr;
 std::size_t request_length = 0;
+std::uint64_t loop_requests = 0;
 
 // Warnings past the first few are counted and dropped: their words are the
 // same, and a module may earn one on every call of a long loop.
@@ -30,15 +32,42 @@ bool hear_warning(const ModuleRecord*, const char* text) {
   return listening->warnings_heard <= kWarningsPrintedPerFrame;
 }
 
-int write_request_at_fault(const char* fault, int exit_code) {
-  (void)fault;
-  if (request_bytes == nullptr) return exit_code;
-  char header[kFrameHeaderSize] = {static_cast<char>(FrameType::kRequestAtFault)};
+void write_frame_header(FrameType type, std::size_t length) {
+  char header[kFrameHeaderSize] = {static_cast<char>(type)};
   for (int index = 0; index < 4; ++index) {
-    header[1 + index] =
-        static_cast<char>(static_cast<std::uint64_t>(request_length) >> (8 * index));
+    header[1 + index] = static_cast<char>(static_cast<std::uint64_t>(length) >> (8 * index));
   }
   write_output_now(header, sizeof header);
+}
+
+void put_number(char* at, std::uint64_t value) {
+  for (int index = 0; index < 8; ++index) at[index] = static_cast<char>(value >> (8 * index));
+}
+
+// A FaultReport frame, laid out by hand in static memory: this runs in a
+// fault handler.
+void write_fault_place() {
+  static char payload[kFaultReportFixedBytes + 512];
+  const FaultFacts& facts = last_fault_facts();
+  put_number(payload, facts.code);
+  put_number(payload + 8, facts.data_address);
+  put_number(payload + 16, loop_requests);
+  payload[24] = facts.has_data_address ? 1 : 0;
+  std::size_t length = kFaultReportFixedBytes;
+  static CodePlace place;
+  if (facts.instruction != 0 &&
+      find_code_place(static_cast<std::uintptr_t>(facts.instruction), place)) {
+    length += format_code_place(place, payload + length, sizeof payload - length);
+  }
+  write_frame_header(FrameType::kFaultPlace, length);
+  write_output_now(payload, length);
+}
+
+int write_request_at_fault(const char* fault, int exit_code) {
+  (void)fault;
+  write_fault_place();
+  if (request_bytes == nullptr) return exit_code;
+  write_frame_header(FrameType::kRequestAtFault, request_length);
   write_output_now(request_bytes, request_length);
   return exit_code;
 }
@@ -162,6 +191,10 @@ void report_request_at_fault() {
 void set_request_in_call(const char* bytes, std::size_t length) {
   request_bytes = bytes;
   request_length = length;
+}
+
+void set_loop_requests(std::uint64_t count) {
+  loop_requests = count;
 }
 
 bool serve_frame(HostState& state, const Frame& frame, std::string& out) {

@@ -42,12 +42,15 @@ bool serve_frame(HostState& state, const Frame& frame, std::string& out);
 // Unloads and releases every module still bound.
 void unload_host_modules(HostState& state);
 
-// From here on a fault in a module call writes a kRequestAtFault frame to
-// standard output, after the fault's own line: the request then in the
-// module's hands, which the parent would otherwise never know.
+// From here on a fault writes a kFaultPlace frame to standard output, after
+// the fault's own line, and in a module call a kRequestAtFault frame: what
+// the fault was and where, and the request then in the module's hands,
+// which the parent would otherwise never know.
 void report_request_at_fault();
 // The request a fault in the next calls is to report; null for none.
 void set_request_in_call(const char* bytes, std::size_t length);
+// How many requests the loop in progress has sent, for the fault report.
+void set_loop_requests(std::uint64_t count);
 
 // The first this many warnings of a frame also go to standard error; a loop
 // of many requests would otherwise repeat one warning a million times.

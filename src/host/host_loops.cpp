@@ -1,7 +1,10 @@
 #include "host/host_loops.h"
 
+#include <algorithm>
 #include <chrono>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "fuzz_engine/request_mutator.h"
 #include "modules/module_probe_call.h"
@@ -41,28 +44,52 @@ class LoopClock {
   std::uint64_t count_ = 0;
 };
 
-// Most requests of the loop differ from the one before by a byte changed in
-// place; every so many the mutator makes a bigger change, or starts again
-// from a seed. Its general mutation costs about twice a fast module's
-// request, so it cannot pair with every one.
+// Most requests of the loop are the mutator's last one with one byte
+// changed, and that byte is put back after the call: each such request is
+// one step from a well-formed one, rather than the drift of many. Every so
+// many the mutator makes a new one. Its general mutation costs about twice
+// a fast module's request, so it cannot pair with every one.
 constexpr std::uint64_t kRequestsBetweenMutations = 32;
 
-// The in-place change between the mutator's: one byte set to a random
-// value, from a generator of a multiplication and an addition, seeded from
-// the order so that the run repeats. Cheaper than the mutator's own choices.
+// The one-byte change between the mutator's: a byte set to a random value,
+// from a generator of a multiplication and an addition, seeded from the
+// order so that the run repeats; undo() puts the byte back.
 class ByteNudge {
  public:
   explicit ByteNudge(std::uint64_t seed) : state_(seed ^ 0x9E3779B97F4A7C15ull) {}
   bool apply(std::string& request) {
     if (request.empty()) return false;
     state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
-    std::uint64_t position = ((state_ >> 32) * request.size()) >> 32;
-    request[static_cast<std::size_t>(position)] = static_cast<char>(state_ >> 24);
+    position_ = static_cast<std::size_t>(((state_ >> 32) * request.size()) >> 32);
+    was_ = request[position_];
+    request[position_] = static_cast<char>(state_ >> 24);
     return true;
   }
+  void undo(std::string& request) const { request[position_] = was_; }
 
  private:
   std::uint64_t state_;
+  std::size_t position_ = 0;
+  char was_ = 0;
+};
+
+// Requests known to fault are not sent again: a shallow bug found once
+// would otherwise end every host the loop runs in. Looked up only when a
+// request's length is one of theirs, which keeps the look-up off the
+// common path.
+class AvoidedRequests {
+ public:
+  explicit AvoidedRequests(const std::vector<std::string>& requests) : requests_(requests) {
+    for (const std::string& request : requests) lengths_.insert(request.size());
+  }
+  bool avoids(const std::string& request) const {
+    if (requests_.empty() || lengths_.count(request.size()) == 0) return false;
+    return std::find(requests_.begin(), requests_.end(), request) != requests_.end();
+  }
+
+ private:
+  const std::vector<std::string>& requests_;
+  std::set<std::size_t> lengths_;
 };
 
 std::uint64_t milliseconds_since(Clock::time_point start) {
@@ -79,18 +106,22 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
                                          : RequestMutator::kDefaultMaxLength);
   std::string request = order.seeds.empty() ? std::string() : order.seeds.front();
   ByteNudge nudge(order.seed);
+  AvoidedRequests avoided(order.avoid);
   ReplyPlaceMemo memo;
   init_reply_place_memo(&memo);
   LoopClock clock(order.milliseconds);
   enter_module_call_loop(record->name, record->path, "request");
   while (result.requests < order.most_requests) {
-    if (result.requests % kRequestsBetweenMutations == 0 || !nudge.apply(request)) {
-      mutator.mutate(request, order.seeds);
+    bool nudged = result.requests % kRequestsBetweenMutations != 0 && nudge.apply(request);
+    if (!nudged) mutator.mutate(request, order.seeds);
+    if (!avoided.avoids(request)) {
+      set_request_in_call(request.data(), request.size());
+      set_loop_requests(result.requests + 1);
+      probe_module_request(record, request.data(), request.size(), &memo);
+      count_module_call();
+      ++result.requests;
     }
-    set_request_in_call(request.data(), request.size());
-    probe_module_request(record, request.data(), request.size(), &memo);
-    count_module_call();
-    ++result.requests;
+    if (nudged) nudge.undo(request);
     if (state.warnings_heard > state.foreign_replies_heard) {
       result.warned = true;
       result.warned_request = request;
@@ -100,6 +131,7 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
   }
   leave_module_call();
   set_request_in_call(nullptr, 0);
+  set_loop_requests(0);
   result.milliseconds = milliseconds_since(clock.start());
   return result;
 }

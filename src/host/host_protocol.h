@@ -35,8 +35,10 @@ enum class FrameType : unsigned char {
   kRepeated = 'L',
   // Sent before the answer they belong to: a contract warning about the
   // module (its text after "modtest: module NAME (PATH) "), and, when a
-  // fault ends the host, the request that was in the module's hands.
+  // fault ends the host, what the fault was and where (check_frames.h) and
+  // the request that was in the module's hands.
   kWarning = 'W',
+  kFaultPlace = 'P',
   kRequestAtFault = 'F',
 };
 

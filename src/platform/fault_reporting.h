@@ -38,6 +38,21 @@ void leave_module_call();
 void enter_module_call_loop(const char* name, const char* path, const char* entry);
 void count_module_call();
 
+// What a handler learned of the fault it reports, beyond its line: enough
+// to tell one bug from another. Kept in static memory until the process
+// ends; an epilogue may read it.
+struct FaultFacts {
+  // The signal number, or on Windows the exception code; 0 for a fault that
+  // is no signal or exception (a timeout, an exit).
+  unsigned long code;
+  // The faulting instruction's address, 0 when unknown; and for an invalid
+  // access the address it touched.
+  unsigned long long instruction;
+  unsigned long long data_address;
+  bool has_data_address;
+};
+const FaultFacts& last_fault_facts();
+
 // Run by the handlers after their line on standard error and before the
 // process ends, with that line (no "modtest: " in front, no line feed) and
 // the exit code they would end with; returns the exit code to end with

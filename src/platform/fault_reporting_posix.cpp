@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -76,8 +77,33 @@ bool is_stack_overflow(int signal_number, std::uintptr_t address) {
   return signal_number == SIGSEGV && address < stack_high && address + kGuard >= stack_low;
 }
 
-void on_fault(int signal_number, siginfo_t* info, void*) {
+// The faulting instruction, from the machine state the system saved.
+std::uintptr_t instruction_of(const void* context) {
+  const ucontext_t* machine = static_cast<const ucontext_t*>(context);
+  if (machine == nullptr) return 0;
+#if defined(__x86_64__)
+  return static_cast<std::uintptr_t>(machine->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__i386__)
+  return static_cast<std::uintptr_t>(machine->uc_mcontext.gregs[REG_EIP]);
+#elif defined(__aarch64__)
+  return static_cast<std::uintptr_t>(machine->uc_mcontext.pc);
+#else
+  return 0;
+#endif
+}
+
+void note_facts(int signal_number, const siginfo_t* info, const void* context) {
+  FaultFacts& facts = fault_facts_to_fill();
+  facts.code = static_cast<unsigned long>(signal_number);
+  facts.instruction = instruction_of(context);
+  // Only these signals say which address was touched.
+  facts.has_data_address = signal_number == SIGSEGV || signal_number == SIGBUS;
+  facts.data_address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+}
+
+void on_fault(int signal_number, siginfo_t* info, void* context) {
   static FaultLine line;
+  note_facts(signal_number, info, context);
   const FaultLine* call = module_call_in_progress();
   line.begin(call, FaultLine::kCrashed);
   std::uintptr_t address = reinterpret_cast<std::uintptr_t>(info->si_addr);

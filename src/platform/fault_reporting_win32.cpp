@@ -117,8 +117,18 @@ void describe_exception(FaultLine& line, const EXCEPTION_RECORD& record) {
 
 // Only an exception no handler took comes here: a module that handles its
 // own faults is left to do so.
+void note_facts(const EXCEPTION_RECORD& record) {
+  FaultFacts& facts = fault_facts_to_fill();
+  facts.code = record.ExceptionCode;
+  facts.instruction = reinterpret_cast<std::uintptr_t>(record.ExceptionAddress);
+  facts.has_data_address =
+      record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2;
+  facts.data_address = facts.has_data_address ? record.ExceptionInformation[1] : 0;
+}
+
 LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS* pointers) {
   static FaultLine line;
+  note_facts(*pointers->ExceptionRecord);
   const FaultLine* call = module_call_in_progress();
   line.begin(call, FaultLine::kCrashed);
   describe_exception(line, *pointers->ExceptionRecord);
@@ -143,6 +153,7 @@ LONG WINAPI note_exception(EXCEPTION_POINTERS* pointers) {
 // The C runtime's abort raises this signal before it ends the process.
 void on_abort(int) {
   static FaultLine line;
+  fault_facts_to_fill().code = SIGABRT;
   const FaultLine* call = module_call_in_progress();
   line.begin(call, FaultLine::kCrashed);
   line.append("aborted");
@@ -277,6 +288,7 @@ void end_library_initialisation_watch(bool failed) {
     return;
   }
   static FaultLine line;
+  note_facts(noted_exception);
   line.begin(&last_module_call(), FaultLine::kCrashed);
   describe_exception(line, noted_exception);
   line.end();

@@ -15,6 +15,7 @@ namespace {
 RunRecord own_record;
 RunRecord* record = &own_record;  // who and which entry, and whether inside a module
 FaultEpilogue epilogue = nullptr;
+FaultFacts facts{};
 FaultExitCodes exit_codes{};
 
 // Watchdog state, guarded by the watch lock.
@@ -35,6 +36,14 @@ void start_watchdog(double seconds, const char* text) {
 }
 
 }  // namespace
+
+FaultFacts& fault_facts_to_fill() {
+  return facts;
+}
+
+const FaultFacts& last_fault_facts() {
+  return facts;
+}
 
 RunRecord& run_record() {
   return *record;

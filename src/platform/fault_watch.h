@@ -35,6 +35,9 @@ int run_fault_epilogue(const FaultLine& line, int exit_code);
 // outlasts the timeout, and never returns.
 [[noreturn]] void watch_module_calls();
 
+// Where a handler keeps what it learned, before it finishes.
+FaultFacts& fault_facts_to_fill();
+
 // What each OS gives fault_watch.cpp.
 
 // Sets up the OS's handlers; install_fault_reporting calls it once, after

@@ -6,6 +6,7 @@
 // includes the one it needs. This is their index.
 
 #include "platform/child_process.h"    // starting a child process and talking to it over pipes
+#include "platform/code_place.h"       // the file, offset and symbol of an instruction
 #include "platform/environment.h"      // the environment children inherit
 #include "platform/fault_reporting.h"  // a fault's report, the watchdog, the module call
 #include "platform/files.h"            // paths, the executable's path, opening and replacing files

@@ -23,11 +23,41 @@ void CheckResult::text(const std::string& key, const std::string& value) {
   fields.push_back({key, value, true});
 }
 
-FaultKind fault_kind(const HostEnd& end) {
+FaultKind fault_kind(const ModuleHost& host) {
+  const HostEnd& end = host.end();
   FaultKind fault;
   fault.kind = end.kind;
   fault.code = end.kind == HostEnd::kExited || end.kind == HostEnd::kSignalled ? end.code : 0;
+  FaultReport report;
+  if (host.fault_report(report)) {
+    fault.identity.code = report.code;
+    fault.identity.place = report.place;
+    fault.has_data_address = report.has_data_address;
+    fault.data_address = report.data_address;
+  }
   return fault;
+}
+
+void describe_fault_identity(const FaultKind& fault, CheckResult& result) {
+  std::string code = name_fault_code(fault.identity.code);
+  if (!code.empty()) result.text("fault", code);
+  if (!fault.identity.place.empty()) result.text("at", fault.identity.place);
+  if (fault.has_data_address) {
+    char address[24];
+    std::snprintf(address, sizeof address, "0x%llx",
+                  static_cast<unsigned long long>(fault.data_address));
+    result.text("data_address", address);
+  }
+}
+
+std::string describe_fault_fully(const FaultKind& fault, const ValidateSettings& settings) {
+  std::string words = describe_fault(fault, settings);
+  std::string code = name_fault_code(fault.identity.code);
+  if (code.empty() && fault.identity.place.empty()) return words;
+  words += " (" + code;
+  if (!fault.identity.place.empty())
+    words += (code.empty() ? "at " : " at ") + fault.identity.place;
+  return words + ")";
 }
 
 bool is_hang(const FaultKind& fault) {
@@ -70,7 +100,7 @@ bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const 
   }
   std::vector<BoundModule> modules;
   if (!host.bind(kStartSeconds + answer_seconds(settings), modules, module)) {
-    why = "binding it " + describe_fault(fault_kind(host.end()), settings);
+    why = "binding it " + describe_fault(fault_kind(host), settings);
     return false;
   }
   for (const BoundModule& bound : modules) {

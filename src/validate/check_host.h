@@ -10,13 +10,13 @@
 #include "host/host_client.h"
 #include "validate/validate_check.h"
 
-// How a host ended, as much as tells one fault from another.
-struct FaultKind {
-  HostEnd::Kind kind = HostEnd::kRunning;
-  std::uint32_t code = 0;
-  bool operator==(const FaultKind& other) const { return kind == other.kind && code == other.code; }
-};
-FaultKind fault_kind(const HostEnd& end);
+FaultKind fault_kind(const ModuleHost& host);
+// The YAML's words for a fault's identity: `fault`, `at` and `data_address`,
+// each only when the host said.
+void describe_fault_identity(const FaultKind& fault, CheckResult& result);
+// "crashed (segmentation fault (SIGSEGV) at mine.so+0x1a2b)": the fault
+// and, when known, its code and place, for a message or a reproducer.
+std::string describe_fault_fully(const FaultKind& fault, const ValidateSettings& settings);
 // A hang: the call did not return in time.
 bool is_hang(const FaultKind& fault);
 // "crashed", "did not return within 5 s", "ended the process", ...

@@ -33,8 +33,9 @@ std::string file_name_part(const std::string& name) {
 // not end it: a module that survives a candidate needs no new process.
 class ShrinkTrial {
  public:
-  ShrinkTrial(const ValidateSettings& settings, const std::string& module, FaultKind fault)
-      : settings_(settings), module_(module), fault_(fault) {}
+  ShrinkTrial(const ValidateSettings& settings, const std::string& module, FaultKind fault,
+              std::vector<FaultMet>* others)
+      : settings_(settings), module_(module), fault_(fault), others_(others) {}
 
   bool faults(const std::string& candidate) {
     std::string why;
@@ -42,21 +43,32 @@ class ShrinkTrial {
     HostReply reply = host_.request(module_, candidate, answer_seconds(settings_));
     if (reply.kind != HostReply::kEnded) return false;
     // A hang shrinks under a shorter watchdog: any hang counts.
-    FaultKind got = fault_kind(host_.end());
-    return got == fault_ || (is_hang(fault_) && is_hang(got));
+    FaultKind got = fault_kind(host_);
+    if (got == fault_ || (is_hang(fault_) && is_hang(got))) return true;
+    if (others_ != nullptr && !is_hang(got)) note_other(got, candidate);
+    return false;
   }
 
  private:
+  void note_other(const FaultKind& got, const std::string& candidate) {
+    for (const FaultMet& met : *others_) {
+      if (met.fault == got) return;
+    }
+    others_->push_back({got, candidate});
+  }
+
   const ValidateSettings& settings_;
   const std::string& module_;
   FaultKind fault_;
+  std::vector<FaultMet>* others_;
   ModuleHost host_;
 };
 
 }  // namespace
 
 std::string shrink_faulting_request(const ValidateSettings& settings, const std::string& module,
-                                    const std::string& request, const FaultKind& fault) {
+                                    const std::string& request, const FaultKind& fault,
+                                    std::vector<FaultMet>* others) {
   // In one process the first fault ended the run: there is nothing to shrink with.
   if (settings.in_process) return request;
   ValidateSettings trial_settings = settings;
@@ -64,7 +76,7 @@ std::string shrink_faulting_request(const ValidateSettings& settings, const std:
     set_environment_variable("MODTEST_TIMEOUT", kHangShrinkTimeout);
     trial_settings.call_seconds = 1;
   }
-  ShrinkTrial trial(trial_settings, module, fault);
+  ShrinkTrial trial(trial_settings, module, fault, others);
   ShrinkLimits limits;
   limits.most_tries = kMostShrinkTries;
   limits.deadline_seconds = kShrinkSeconds;
@@ -103,7 +115,7 @@ std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
     return "";
   }
   std::string text = "# modtest --validate: module " + module + " " +
-                     describe_fault(fault, settings) + " in request (" + check + " check)\n" +
+                     describe_fault_fully(fault, settings) + " in request (" + check + " check)\n" +
                      "module: " + module + "\nrequest: " + value + "\n";
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   written = std::fclose(file) == 0 && written;
@@ -119,9 +131,20 @@ std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
 
 void report_faulting_request(CheckResult& result, const ValidateSettings& settings,
                              ModuleUnderTest& module, const char* check, const std::string& request,
-                             const FaultKind& fault) {
+                             const FaultKind& fault, std::vector<FaultMet>* others) {
   module.faulted.push_back(request);
-  std::string shrunk = shrink_faulting_request(settings, module.name, request, fault);
+  // The same fault at the same place is the same bug, whatever the request.
+  if (!fault.identity.place.empty()) {
+    for (const ModuleUnderTest::KeptFinding& kept : module.kept) {
+      if (kept.fault == fault) {
+        result.text("request", request.size() <= 200 ? request : request.substr(0, 200));
+        result.text("same_as", kept.check);
+        result.text("reproduce", kept.reproduce);
+        return;
+      }
+    }
+  }
+  std::string shrunk = shrink_faulting_request(settings, module.name, request, fault, others);
   if (shrunk != request) module.faulted.push_back(shrunk);
   result.number("request_bytes", static_cast<double>(request.size()));
   result.text("request", shrunk.size() <= 200 ? shrunk : shrunk.substr(0, 200));
@@ -129,8 +152,7 @@ void report_faulting_request(CheckResult& result, const ValidateSettings& settin
     result.number("shrunk_to_bytes", static_cast<double>(shrunk.size()));
   }
   for (const ModuleUnderTest::KeptFinding& kept : module.kept) {
-    if (kept.request == shrunk && kept.fault_kind == static_cast<int>(fault.kind) &&
-        kept.fault_code == fault.code) {
+    if (kept.request == shrunk && kept.fault == fault) {
       result.text("same_as", kept.check);
       result.text("reproduce", kept.reproduce);
       return;
@@ -138,6 +160,6 @@ void report_faulting_request(CheckResult& result, const ValidateSettings& settin
   }
   std::string command = keep_finding(result, settings, module.name, check, shrunk, fault);
   if (!command.empty()) {
-    module.kept.push_back({shrunk, static_cast<int>(fault.kind), fault.code, check, command});
+    module.kept.push_back({shrunk, fault, check, command});
   }
 }

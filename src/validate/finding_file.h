@@ -4,14 +4,24 @@
 // kept as a cases file that `modtest --check` replays.
 
 #include <string>
+#include <vector>
 
 #include "validate/check_host.h"
 #include "validate/validate_check.h"
 
+// A fault other than the one being shrunk, met on the way: a bug in its
+// own right.
+struct FaultMet {
+  FaultKind fault;
+  std::string request;
+};
+
 // Shrinks `request`, which made `module` fault as `fault`, while the same
-// kind of fault remains; each try is sent to a host of its own.
+// fault remains (the same kind, code and place); each try is sent to a
+// host kept while tries do not end it. Other faults met go to `others`.
 std::string shrink_faulting_request(const ValidateSettings& settings, const std::string& module,
-                                    const std::string& request, const FaultKind& fault);
+                                    const std::string& request, const FaultKind& fault,
+                                    std::vector<FaultMet>* others = nullptr);
 
 // Writes `request` as the case of a new file modtest-findings/MODULE-CHECK-N.txt
 // under the current folder, N the first number no file has, and sets the
@@ -23,8 +33,8 @@ std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
                          const FaultKind& fault);
 
 // Both: what a check does with a request that made the module fault. A
-// fault an earlier check kept from the same shrunk request is named, not
-// kept again.
+// fault an earlier check kept, the same one at the same place or from the
+// same shrunk request, is named, not kept again.
 void report_faulting_request(CheckResult& result, const ValidateSettings& settings,
                              ModuleUnderTest& module, const char* check, const std::string& request,
-                             const FaultKind& fault);
+                             const FaultKind& fault, std::vector<FaultMet>* others = nullptr);

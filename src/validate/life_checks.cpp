@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "run_terms/exit_code.h"
 #include "validate/check_host.h"
 #include "validate/finding_file.h"
 #include "validate/request_seeds.h"
@@ -46,7 +47,7 @@ CheckResult check_bind(const ValidateSettings& settings, ModuleUnderTest& module
   double seconds = seconds_since(start);
   result.number("load_seconds", seconds);
   if (!answered) {
-    result.find(describe_fault(fault_kind(host.end()), settings) + " while it was bound");
+    result.find(describe_fault(fault_kind(host), settings) + " while it was bound");
     return result;
   }
   for (const BoundModule& bound : modules) module.bound = module.bound || bound.bound;
@@ -73,7 +74,7 @@ CheckResult check_leak(const ValidateSettings& settings, ModuleUnderTest& module
   order.warm_up = kLeakWarmUp;
   RepeatResult repeated;
   if (!host.repeat(order, answer_seconds(settings, kLeakSeconds * 1.1), repeated)) {
-    FaultKind fault = fault_kind(host.end());
+    FaultKind fault = fault_kind(host);
     result.find(describe_fault(fault, settings) + " in request");
     report_faulting_request(result, settings, module, "leak", order.request, fault);
     return result;
@@ -105,20 +106,20 @@ CheckResult check_release(const ValidateSettings& settings, ModuleUnderTest& mod
   std::vector<std::string> seeds = unfaulted_seeds(module);
   const std::string& request = seeds.empty() ? std::string() : seeds.front();
   if (host.request(module.name, request, answer_seconds(settings)).kind == HostReply::kEnded) {
-    result.find(describe_fault(fault_kind(host.end()), settings) + " in request");
+    result.find(describe_fault(fault_kind(host), settings) + " in request");
     return result;
   }
   if (!host.unload(answer_seconds(settings))) {
-    result.find(describe_fault(fault_kind(host.end()), settings) +
+    result.find(describe_fault(fault_kind(host), settings) +
                 " in unload or while its library was released");
     return result;
   }
   if (!host.release(answer_seconds(settings, 0.5))) {
-    FaultKind fault = fault_kind(host.end());
-    result.find(fault == FaultKind{HostEnd::kExited, 3}
-                    ? "crashed after its library was released: a thread or timer of the module "
-                      "was still running"
-                    : describe_fault(fault, settings) + " after its library was released");
+    FaultKind fault = fault_kind(host);
+    bool crashed = fault.kind == HostEnd::kExited && fault.code == kExitModuleCrashed;
+    result.find(crashed ? "crashed after its library was released: a thread or timer of the module "
+                          "was still running"
+                        : describe_fault(fault, settings) + " after its library was released");
     return result;
   }
   result.number("seconds_waited", 0.5);
@@ -139,7 +140,7 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
   bool second = first_life.kind != HostReply::kEnded && host.unload(answer_seconds(settings)) &&
                 host.bind(answer_seconds(settings), modules, module.name);
   if (!second) {
-    result.find(describe_fault(fault_kind(host.end()), settings) + " before its second life began");
+    result.find(describe_fault(fault_kind(host), settings) + " before its second life began");
     return result;
   }
   bool bound_again = !modules.empty() && modules.front().bound;
@@ -153,8 +154,7 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
     HostReply reply = host.padded_request({module.name, seed, '\0', 64}, answer_seconds(settings));
     ++sent;
     if (reply.kind == HostReply::kEnded) {
-      result.find(describe_fault(fault_kind(host.end()), settings) +
-                  " in request in its second life");
+      result.find(describe_fault(fault_kind(host), settings) + " in request in its second life");
       result.text("request", seed);
       return result;
     }
@@ -169,7 +169,7 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
     }
   }
   if (!host.unload(answer_seconds(settings))) {
-    result.find(describe_fault(fault_kind(host.end()), settings) + " in its second unload");
+    result.find(describe_fault(fault_kind(host), settings) + " in its second unload");
     return result;
   }
   result.number("requests", static_cast<double>(sent));

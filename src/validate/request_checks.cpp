@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "modules/reply_checks.h"
@@ -10,20 +9,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr std::size_t kLongRequestSizes[] = {4 * 1024, 64 * 1024, 1024 * 1024};
 // The request-bounds check's bytes after the request, and what they are
 // when they are not NULs.
 constexpr std::size_t kBoundsPadding = 64;
 constexpr char kBoundsFill = 'x';
-// The fuzzer's requests grow to at most this many bytes.
-constexpr std::size_t kFuzzMaxLength = 256;
-
-double seconds_now() {
-  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
-
 bool is_foreign_reply(const std::string& warning) {
   return warning.find(kForeignReplyWords) != std::string::npos;
 }
@@ -31,8 +21,9 @@ bool is_foreign_reply(const std::string& warning) {
 // A request that ended the host: the finding, shrunk and kept.
 void find_fault(CheckResult& result, const ValidateSettings& settings, ModuleUnderTest& module,
                 const char* check, const ModuleHost& host, const std::string& request) {
-  FaultKind fault = fault_kind(host.end());
+  FaultKind fault = fault_kind(host);
   result.find(describe_fault(fault, settings) + " in request");
+  describe_fault_identity(fault, result);
   report_faulting_request(result, settings, module, check, request, fault);
 }
 
@@ -81,17 +72,6 @@ CheckResult send_each(const ValidateSettings& settings, ModuleUnderTest& module,
   return result;
 }
 
-FuzzOrder fuzz_order(const ValidateSettings& settings, const ModuleUnderTest& module) {
-  FuzzOrder order;
-  order.module = module.name;
-  order.seed = settings.seed;
-  order.milliseconds = static_cast<std::uint64_t>(settings.fuzz_seconds * 1000);
-  order.most_requests = ~std::uint64_t{0};
-  order.max_length = kFuzzMaxLength;
-  order.seeds = module.seeds;
-  return order;
-}
-
 }  // namespace
 
 std::vector<std::string> unfaulted_seeds(const ModuleUnderTest& module) {
@@ -132,47 +112,6 @@ CheckResult check_long_requests(const ValidateSettings& settings, ModuleUnderTes
   std::vector<std::string> seeds = unfaulted_seeds(module);
   for (std::size_t size : kLongRequestSizes) requests.push_back(long_request(seeds, size));
   return send_each(settings, module, "long-requests", requests, false);
-}
-
-void start_fuzz(const ValidateSettings& settings, ModuleUnderTest& module) {
-  if (settings.in_process) return;
-  auto host = std::make_shared<ModuleHost>();
-  std::string why;
-  if (!start_check_host(*host, settings, module.name, why)) return;
-  if (!host->send_fuzz(fuzz_order(settings, module))) return;
-  module.fuzz_host = host;
-  module.fuzz_started = seconds_now();
-}
-
-CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module) {
-  CheckResult result = skipped_unbound(module);
-  if (!module.bound) return result;
-  std::shared_ptr<ModuleHost> host = std::move(module.fuzz_host);
-  double started = module.fuzz_started;
-  if (host == nullptr) {
-    host = std::make_shared<ModuleHost>();
-    if (!start_or_find(*host, settings, module, result)) return result;
-    started = seconds_now();
-    host->send_fuzz(fuzz_order(settings, module));
-  }
-  double left = settings.fuzz_seconds - (seconds_now() - started);
-  FuzzResult fuzzed;
-  bool answered = host->await_fuzz(answer_seconds(settings, left > 0 ? left : 0), fuzzed);
-  result.number("seed", static_cast<double>(settings.seed));
-  if (!answered) {
-    std::string request;
-    if (host->request_at_fault(request)) {
-      find_fault(result, settings, module, "fuzz", *host, request);
-    } else {
-      result.find(describe_fault(fault_kind(host->end()), settings) +
-                  " in request; the host did not say which request");
-    }
-    return result;
-  }
-  result.number("requests", static_cast<double>(fuzzed.requests));
-  result.number("seconds", static_cast<double>(fuzzed.milliseconds) / 1000);
-  note_warnings(host->warnings(), result, module, fuzzed.warned_request);
-  return result;
 }
 
 CheckResult check_request_bounds(const ValidateSettings& settings, ModuleUnderTest& module) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "validate/fault_kind.h"
+
 struct ValidateSettings {
   std::vector<std::string> modules;  // --module: those to examine; empty for all
   std::string cases_path;            // --cases: more seeds
@@ -28,6 +30,9 @@ class ModuleHost;
 struct ModuleUnderTest {
   std::string name;
   std::vector<std::string> seeds;
+  // The fuzzer's dictionary: words of the seeds, of --dict and of the
+  // module's own file.
+  std::vector<std::string> words;
   bool bound = false;
   bool repeatable = true;
   std::string first_reply;  // to the first seed, in the requests check
@@ -42,15 +47,15 @@ struct ModuleUnderTest {
   std::vector<std::string> warned;  // contract warnings found already
   struct KeptFinding {
     std::string request;
-    int fault_kind;
-    std::uint32_t fault_code;
+    FaultKind fault;
     std::string check;
     std::string reproduce;
   };
   std::vector<KeptFinding> kept;
   // A host fuzzing the module already, started before the checks before it.
   std::shared_ptr<ModuleHost> fuzz_host;
-  double fuzz_started = 0;  // seconds on the run's clock
+  double fuzz_started = 0;   // seconds on the run's clock
+  double fuzz_slice = 0.25;  // how long each fuzzing host runs, in seconds
 };
 
 struct CheckResult {
@@ -66,6 +71,10 @@ struct CheckResult {
     bool quoted;
   };
   std::vector<Field> fields;
+  // More items of the same kind, each with fields of its own, written
+  // under `list_key` after the fields: the faults beyond the first.
+  std::string list_key;
+  std::vector<std::vector<Field>> list;
   double seconds = 0;
 
   void number(const std::string& key, double value);

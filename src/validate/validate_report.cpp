@@ -13,7 +13,27 @@ std::string fields_text(const CheckResult& result) {
   for (const CheckResult::Field& field : result.fields) {
     text += field.key + ": " + field.value + "\n";
   }
+  if (!result.list.empty()) text += result.list_key + ":\n";
+  for (const std::vector<CheckResult::Field>& item : result.list) {
+    const char* lead = "- ";
+    for (const CheckResult::Field& field : item) {
+      text += lead + field.key + ": " + field.value + "\n";
+      lead = "  ";
+    }
+  }
   return text;
+}
+
+void report_field(const char* indent, const CheckResult::Field& field) {
+  report_text(indent);
+  report_text(field.key.c_str());
+  report_text(": ");
+  if (field.quoted) {
+    report_quoted(field.value.data(), field.value.size());
+  } else {
+    report_text(field.value.c_str());
+  }
+  report_text("\n");
 }
 
 }  // namespace
@@ -42,16 +62,18 @@ void report_check(std::size_t number, const std::string& module, const char* che
     report_quoted(result.message.data(), result.message.size());
     report_text("\n");
   }
-  for (const CheckResult::Field& field : result.fields) {
+  for (const CheckResult::Field& field : result.fields) report_field("  ", field);
+  if (!result.list.empty()) {
     report_text("  ");
-    report_text(field.key.c_str());
-    report_text(": ");
-    if (field.quoted) {
-      report_quoted(field.value.data(), field.value.size());
-    } else {
-      report_text(field.value.c_str());
+    report_text(result.list_key.c_str());
+    report_text(":\n");
+  }
+  for (const std::vector<CheckResult::Field>& item : result.list) {
+    const char* indent = "    - ";
+    for (const CheckResult::Field& field : item) {
+      report_field(indent, field);
+      indent = "      ";
     }
-    report_text("\n");
   }
   report_text("  check_seconds: ");
   char seconds[32];

@@ -30,7 +30,7 @@ TEST(CheckFrames, RoundTripsAndRefusesDamage) {
   EXPECT_EQ(padded_back.padding, 64u);
   expect_refuses_damage<PaddedRequestOrder>(encode(padded));
 
-  FuzzOrder fuzz{"m", ~0ull, 1500, 7, 256, {"", "\0"s, "seed"}};
+  FuzzOrder fuzz{"m", ~0ull, 1500, 7, 256, {"", "\0"s, "seed"}, {"word"}, {"\0"s}};
   FuzzOrder fuzz_back;
   ASSERT_TRUE(decode(encode(fuzz), fuzz_back));
   EXPECT_EQ(fuzz_back.seed, ~0ull);
@@ -38,6 +38,8 @@ TEST(CheckFrames, RoundTripsAndRefusesDamage) {
   EXPECT_EQ(fuzz_back.most_requests, 7u);
   EXPECT_EQ(fuzz_back.max_length, 256u);
   EXPECT_EQ(fuzz_back.seeds, fuzz.seeds);
+  EXPECT_EQ(fuzz_back.words, fuzz.words);
+  EXPECT_EQ(fuzz_back.avoid, fuzz.avoid);
   expect_refuses_damage<FuzzOrder>(encode(fuzz));
 
   FuzzResult fuzzed{123456789012ull, 10001, true, "\t"};
@@ -47,6 +49,15 @@ TEST(CheckFrames, RoundTripsAndRefusesDamage) {
   EXPECT_TRUE(fuzzed_back.warned);
   EXPECT_EQ(fuzzed_back.warned_request, "\t");
   expect_refuses_damage<FuzzResult>(encode(fuzzed));
+
+  FaultReport fault{0xC0000005u, 0x10, true, 77, "mine.dll+0x1a2b (request+0x2b)"};
+  FaultReport fault_back;
+  ASSERT_TRUE(decode(encode(fault), fault_back));
+  EXPECT_EQ(fault_back.code, 0xC0000005u);
+  EXPECT_TRUE(fault_back.has_data_address);
+  EXPECT_EQ(fault_back.loop_requests, 77u);
+  EXPECT_EQ(fault_back.place, fault.place);
+  EXPECT_FALSE(decode(encode(fault).substr(0, kFaultReportFixedBytes - 1), fault_back));
 
   RepeatOrder repeat{"leak", std::string(1024, 'a'), 10000, 10000, 100};
   RepeatOrder repeat_back;
