@@ -108,11 +108,11 @@ bool ModuleHost::request_at_fault(std::string& request) const {
   return has_request_at_fault_;
 }
 
-bool ModuleHost::start(const std::string& program) {
+bool ModuleHost::start(const std::string& program, bool quiet) {
   if (running()) return false;
   std::string path = program;
   if (path.empty()) get_executable_path(path);
-  child_ = start_child(path, {"--host"}, {ChildStream::kPipe, ChildStream::kPipe});
+  child_ = start_child(path, {"--host"}, {ChildStream::kPipe, ChildStream::kPipe, quiet});
   decoder_ = FrameDecoder();
   has_request_at_fault_ = false;
   has_fault_report_ = false;

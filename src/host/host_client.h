@@ -53,9 +53,10 @@ class ModuleHost {
   ModuleHost(const ModuleHost&) = delete;
   ModuleHost& operator=(const ModuleHost&) = delete;
 
-  // Starts `program` (empty: this very program) with --host. False when it
-  // could not be started, or runs already.
-  bool start(const std::string& program = "");
+  // Starts `program` (empty: this very program) with --host; a `quiet` one
+  // with its standard error discarded. False when it could not be started,
+  // or runs already.
+  bool start(const std::string& program = "", bool quiet = false);
   // Serves the frames in this very process instead, binding from saori.ini
   // in `directory`: for a debugger. A fault then ends this process.
   bool start_in_process(const std::string& directory);

@@ -20,11 +20,14 @@ struct ChildProcess;
 // or reads, or the parent's own stream, shared.
 enum class ChildStream { kInherited, kPipe };
 
-// Standard error is always the parent's own: it is where the child's words
-// for the user go, whatever the parent does with its output.
+// Standard error is the parent's own: it is where the child's words for the
+// user go, whatever the parent does with its output. A child whose words
+// were all said before, by an earlier child doing the same, may have them
+// discarded instead.
 struct ChildStreams {
   ChildStream input;
   ChildStream output;
+  bool discard_errors = false;
 };
 
 // Starts `program` (a path; no search is made) with `arguments` after its

@@ -97,6 +97,9 @@ ChildProcess* start_child(const std::string& program, const std::vector<std::str
   posix_spawn_file_actions_init(&actions);
   if (piped_input) posix_spawn_file_actions_adddup2(&actions, input[0], 0);
   if (piped_output) posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+  if (streams.discard_errors) {
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  }
   pid_t pid = -1;
   int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);

@@ -90,13 +90,22 @@ std::string command_line(const std::string& program, const std::vector<std::stri
   return line;
 }
 
+// The null device, for a stream whose bytes nobody is to see.
+HANDLE discarding_handle() {
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE handle = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                              OPEN_EXISTING, 0, nullptr);
+  return handle != INVALID_HANDLE_VALUE ? handle : nullptr;
+}
+
 }  // namespace
 
 ChildProcess* start_child(const std::string& program, const std::vector<std::string>& arguments,
                           ChildStreams streams) {
   HANDLE child_input = nullptr;
   HANDLE child_output = nullptr;
-  HANDLE child_error = inheritable_copy(STD_ERROR_HANDLE);
+  HANDLE child_error =
+      streams.discard_errors ? discarding_handle() : inheritable_copy(STD_ERROR_HANDLE);
   HANDLE parent_input = nullptr;
   HANDLE parent_output = nullptr;
   bool ready = true;

@@ -88,13 +88,13 @@ double answer_seconds(const ValidateSettings& settings, double work_seconds) {
   return work_seconds + settings.call_seconds * 1.25 + kReportGraceSeconds;
 }
 
-bool start_unbound_host(ModuleHost& host, const ValidateSettings& settings) {
-  return settings.in_process ? host.start_in_process(settings.directory) : host.start();
+bool start_unbound_host(ModuleHost& host, const ValidateSettings& settings, bool quiet) {
+  return settings.in_process ? host.start_in_process(settings.directory) : host.start("", quiet);
 }
 
 bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const std::string& module,
-                      std::string& why) {
-  if (!start_unbound_host(host, settings)) {
+                      std::string& why, bool quiet) {
+  if (!start_unbound_host(host, settings, quiet)) {
     why = "the host process could not be started";
     return false;
   }

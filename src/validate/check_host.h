@@ -28,12 +28,14 @@ double answer_seconds(const ValidateSettings& settings, double work_seconds = 0)
 
 // Starts a host, a child or this process as the settings say, with nothing
 // bound yet.
-bool start_unbound_host(ModuleHost& host, const ValidateSettings& settings);
+// A `quiet` host's standard error is discarded: one of many alike, whose
+// words the first has said and whose findings the report gives.
+bool start_unbound_host(ModuleHost& host, const ValidateSettings& settings, bool quiet = false);
 
 // Starts a host and binds `module` alone in it. False, with `why` set, when
 // the host did not start, ended, or the module did not bind.
 bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const std::string& module,
-                      std::string& why);
+                      std::string& why, bool quiet = false);
 
 // A check's result before it runs: skipped when the module did not bind,
 // since every check after bind needs it bound.

@@ -39,7 +39,9 @@ class ShrinkTrial {
 
   bool faults(const std::string& candidate) {
     std::string why;
-    if (!host_.running() && !start_check_host(host_, settings_, module_, why)) return false;
+    // Quiet: a shrink's tries fault again and again, and the report says
+    // what they found.
+    if (!host_.running() && !start_check_host(host_, settings_, module_, why, true)) return false;
     HostReply reply = host_.request(module_, candidate, answer_seconds(settings_));
     if (reply.kind != HostReply::kEnded) return false;
     // A hang shrinks under a shorter watchdog: any hang counts.
