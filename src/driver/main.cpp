@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
     get_program_directory(settings.directory);
     settings.modules = options.modules;
     settings.cases_path = options.seed_cases_path;
+    settings.dictionary_path = options.dictionary_path;
     settings.fuzz_seconds = options.fuzz_seconds;
     settings.seed = options.has_seed ? options.seed : seed_from_clock();
     settings.in_process = options.in_process;

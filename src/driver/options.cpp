@@ -5,13 +5,13 @@
 
 const char kUsageLine[] =
     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--fuzz-seconds S] [--seed N] [--in-process] | --interactive]\n"
-    "               [--junit FILE] [--help] [--version]\n";
+    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
+    "               --interactive] [--junit FILE] [--help] [--version]\n";
 
 const char kHelpText[] =
     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--fuzz-seconds S] [--seed N] [--in-process] | --interactive]\n"
-    "               [--junit FILE] [--help] [--version]\n"
+    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
+    "               --interactive] [--junit FILE] [--help] [--version]\n"
     "\n"
     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
     "the listed modules, sends the request of test.ini and prints it with the\n"
@@ -33,6 +33,8 @@ const char kHelpText[] =
     "                 modtest-findings/ as a cases file for --check\n"
     "  --module NAME  with --validate: check this module only (repeatable)\n"
     "  --cases CASES  with --validate: take the requests of CASES as seeds too\n"
+    "  --dict FILE    with --validate: words for the fuzzer, one a line, written\n"
+    "                 as cases-file values, beside those of the module's file\n"
     "  --fuzz-seconds S  with --validate: fuzz each module for S seconds (10)\n"
     "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
     "  --in-process   with --validate: run every check in this one process, for a\n"
@@ -61,7 +63,7 @@ Options usage_error(std::string error) {
 }
 
 // The options that take a value, and those that take none.
-const char* const kValueOptions[] = {"--check",        "--module", "--cases",
+const char* const kValueOptions[] = {"--check",        "--module", "--cases", "--dict",
                                      "--fuzz-seconds", "--seed",   "--junit"};
 const char* const kFlagOptions[] = {"--update", "--validate", "--interactive", "--in-process",
                                     "--help",   "--version",  "--host"};
@@ -143,6 +145,9 @@ Options parse_options(int argc, const char* const* argv) {
     } else if (name == "--cases") {
       options.seed_cases_path = value;
       validate_only = true;
+    } else if (name == "--dict") {
+      options.dictionary_path = value;
+      validate_only = true;
     } else if (name == "--fuzz-seconds") {
       if (!parse_seconds(value, options.fuzz_seconds)) {
         return usage_error("--fuzz-seconds needs a positive number of seconds, not \"" + value +
@@ -177,7 +182,7 @@ Options parse_options(int argc, const char* const* argv) {
     return usage_error("--update works only with --check");
   } else if (validate_only && !validate) {
     return usage_error(
-        "--module, --cases, --fuzz-seconds, --seed and --in-process work only "
+        "--module, --cases, --dict, --fuzz-seconds, --seed and --in-process work only "
         "with --validate");
   } else if (!options.junit_path.empty() && !check && !validate) {
     return usage_error("--junit works only with --check or --validate");

@@ -19,6 +19,7 @@ struct Options {
   // --validate's own.
   std::vector<std::string> modules;  // --module, repeatable
   std::string seed_cases_path;       // --cases
+  std::string dictionary_path;       // --dict
   double fuzz_seconds = 10;          // --fuzz-seconds
   std::uint64_t seed = 0;            // --seed
   bool has_seed = false;

@@ -14,6 +14,7 @@
 struct ValidateSettings {
   std::vector<std::string> modules;  // --module: those to examine; empty for all
   std::string cases_path;            // --cases: more seeds
+  std::string dictionary_path;       // --dict: more words for the fuzzer
   double fuzz_seconds = 10;
   std::uint64_t seed = 0;
   bool in_process = false;  // every check in this very process, for a debugger

@@ -16,6 +16,7 @@
 #include "run_terms/exit_code.h"
 #include "run_terms/timeout_setting.h"
 #include "text/text_file.h"
+#include "validate/module_dictionary.h"
 #include "validate/request_seeds.h"
 #include "validate/validate_checks.h"
 #include "validate/validate_report.h"
@@ -24,9 +25,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The names of the module list's entries, each once, in the list's order.
-// False when the list cannot be opened.
-bool list_module_names(const std::string& directory, std::vector<std::string>& names) {
+// The names of the module list's entries, each once, in the list's order,
+// and the file of each name's first entry. False when the list cannot be
+// opened.
+bool list_module_names(const std::string& directory, std::vector<std::string>& names,
+                       std::vector<std::string>& paths) {
   std::string path = directory + "saori.ini";
   TextFile* file = open_text_file(path.c_str());
   if (file == nullptr) return false;
@@ -37,6 +40,7 @@ bool list_module_names(const std::string& directory, std::vector<std::string>& n
     if (!split_module_line(line.data(), name.data(), path_field.data())) continue;
     if (std::find(names.begin(), names.end(), name.data()) == names.end()) {
       names.emplace_back(name.data());
+      paths.push_back(directory + path_field.data());
     }
   }
   close_text_file(file);
@@ -67,7 +71,8 @@ std::uint64_t seed_from_clock() {
 
 int run_validate(ValidateSettings settings, const char* usage_line) {
   std::vector<std::string> listed;
-  if (!list_module_names(settings.directory, listed)) {
+  std::vector<std::string> listed_paths;
+  if (!list_module_names(settings.directory, listed, listed_paths)) {
     return usage_error("saori.ini could not be opened in " + settings.directory, usage_line);
   }
   std::vector<std::string> names = settings.modules.empty() ? listed : settings.modules;
@@ -80,6 +85,11 @@ int run_validate(ValidateSettings settings, const char* usage_line) {
   std::vector<std::string> seeds;
   std::string error;
   if (!gather_seeds(settings.directory, settings.cases_path, seeds, error)) {
+    return usage_error(error, usage_line);
+  }
+  std::vector<std::string> dictionary;
+  if (!settings.dictionary_path.empty() &&
+      !read_dictionary_file(settings.dictionary_path, dictionary, error)) {
     return usage_error(error, usage_line);
   }
   // Every host inherits the call's time limit from the environment.
@@ -101,6 +111,9 @@ int run_validate(ValidateSettings settings, const char* usage_line) {
   for (std::size_t index = 0; index < names.size(); ++index) {
     modules[index].name = names[index];
     modules[index].seeds = seeds;
+    std::size_t listed_at = static_cast<std::size_t>(
+        std::find(listed.begin(), listed.end(), names[index]) - listed.begin());
+    modules[index].words = module_dictionary(listed_paths[listed_at], seeds, dictionary);
   }
   const std::vector<ValidateCheck>& checks = validate_checks();
   std::size_t total = modules.size() * checks.size();
