@@ -2,7 +2,7 @@
  * tests can show the validator's fuzzer getting past the parser. Each build
  * picks its behaviour with one HEADER_PROBE_* definition.
  *
- * They speak a request format of our own: a first line
+ * All but cstring_256 speak a request format of our own: a first line
  * "<COMMAND> PROBE/1.0", then "Key: value" lines, then an empty line; lines
  * end in CR LF or LF, and bytes after the empty line are ignored. Commands
  * and keys are case-sensitive. A value starts after the spaces and tabs
@@ -23,6 +23,11 @@
  *   header_order       "CLOSE PROBE/1.0\r\n\r\n" writes through a null pointer
  *                      unless an OPEN came before it and after the last
  *                      CLOSE; OPEN replies "opened", CLOSE "closed".
+ *   cstring_256        any request whose bytes before its first NUL (all of
+ *                      them when there is none) number 256 or more, e.g. 256
+ *                      bytes 'A': the copy and its NUL overrun a 256-byte
+ *                      stack buffer, and the probe writes through a null
+ *                      pointer. Other requests get that text back.
  *   three_bugs         (a) "GET PROBE/1.0\r\nArgument0:\r\n\r\n": a null write;
  *                      (b) "GET PROBE/1.0\r\nCount: 0\r\n\r\n": a divide by
  *                      zero; (c) "TEACH PROBE/1.0\r\n\r\n": an illegal
@@ -82,7 +87,7 @@
 /* Every command the faulting probes know, so that any of their seeds is a
  * healthy request here. */
 #define HEADER_PROBE_COMMANDS "GET", "NOTIFY", "TEACH", "OPEN", "CLOSE"
-#else
+#elif !defined(HEADER_PROBE_CSTRING)
 #error "a HEADER_PROBE_* definition picks the probe's behaviour"
 #endif
 
@@ -96,7 +101,7 @@ static const char* const key_table[] = {HEADER_PROBE_KEYS, NULL};
 static const char* const* volatile keys = key_table;
 #endif
 
-#ifdef HEADER_PROBE_WORD
+#if defined(HEADER_PROBE_WORD) || defined(HEADER_PROBE_CSTRING)
 static volatile int* volatile nowhere = NULL;
 
 static PROBE_NOINLINE PROBE_UNSANITIZED void write_through_null(void) {
@@ -366,6 +371,59 @@ static long accepted;
 static long total;
 #endif
 
+#ifdef HEADER_PROBE_CSTRING
+/* The guard's bytes are no text and hold no NUL, so that an overrun ending
+ * in a NUL always changes one of them. */
+static const unsigned char guard_bytes[8] = {0xC5, 0x9E, 0xB1, 0xF3, 0x8D, 0xE6, 0xA9, 0xD4};
+
+typedef struct {
+  char text[256];
+  volatile unsigned char guard[8];
+} text_frame;
+
+/* The request as a C string: cut at its first NUL, and at the size of this
+ * buffer, the most the module reads of any request. */
+static char request_text[16 * 1024];
+
+static void take_text(const char* bytes, long length) {
+  const char* nul = (const char*)memchr(bytes, '\0', (size_t)length);
+  long size = nul != NULL ? (long)(nul - bytes) : length;
+  if (size > (long)sizeof request_text - 1) size = (long)sizeof request_text - 1;
+  memcpy(request_text, bytes, (size_t)size);
+  request_text[size] = '\0';
+}
+
+/* Copies the text into a buffer of 256 bytes, the way a module written for
+ * short ones would. The guard after the buffer makes the overrun fault where
+ * no stack protector is there to. */
+static PROBE_NOINLINE PROBE_UNSANITIZED modtest_block copy_text(long* length) {
+  text_frame frame;
+  char* volatile buffer = frame.text;
+  const char* from = request_text;
+  char* to;
+  int at;
+  for (at = 0; at < 8; ++at) frame.guard[at] = guard_bytes[at];
+  to = buffer;
+  while ((*to++ = *from++) != '\0') continue;
+  for (at = 0; at < 8; ++at) {
+    if (frame.guard[at] != guard_bytes[at]) write_through_null();
+  }
+  return reply_text(frame.text, length);
+}
+
+/* Stack for the longest overrun to spend itself in, between the copy and
+ * the host's frames: a fault taken with those frames overwritten does not
+ * reach the host's handler on Windows, nor under Wine. */
+static PROBE_NOINLINE modtest_block copy_with_room(long* length) {
+  volatile char room[2 * sizeof request_text];
+  modtest_block reply;
+  room[0] = 0;
+  reply = copy_text(length);
+  room[sizeof room - 1] = 0;
+  return reply;
+}
+#endif
+
 MODTEST_API int MODTEST_CALL load(modtest_block directory, long length) {
   (void)length;
   modtest_free_block(directory);
@@ -381,6 +439,10 @@ MODTEST_API int MODTEST_CALL load(modtest_block directory, long length) {
 
 MODTEST_API modtest_block MODTEST_CALL request(modtest_block block, long* length) {
   modtest_block reply;
+#ifdef HEADER_PROBE_CSTRING
+  take_text(modtest_block_bytes(block), *length);
+  reply = copy_with_room(length);
+#else
   probe_request parsed;
   int well_formed = parse_request(modtest_block_bytes(block), *length, &parsed);
 #ifdef HEADER_PROBE_COUNTER
@@ -396,6 +458,7 @@ MODTEST_API modtest_block MODTEST_CALL request(modtest_block block, long* length
     reply = answer(&parsed, length);
 #endif
   }
+#endif
   modtest_free_block(block);
   return reply;
 }
