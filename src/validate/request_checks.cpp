@@ -110,7 +110,12 @@ CheckResult check_requests(const ValidateSettings& settings, ModuleUnderTest& mo
 CheckResult check_long_requests(const ValidateSettings& settings, ModuleUnderTest& module) {
   std::vector<std::string> requests;
   std::vector<std::string> seeds = unfaulted_seeds(module);
-  for (std::size_t size : kLongRequestSizes) requests.push_back(long_request(seeds, size));
+  for (std::size_t size : kLongRequestSizes) {
+    requests.push_back(long_request(seeds, size));
+    requests.push_back(long_request(seeds, size, true));
+    std::string grown = grown_value_request(seeds, size);
+    if (!grown.empty()) requests.push_back(grown);
+  }
   return send_each(settings, module, "long-requests", requests, false);
 }
 

@@ -70,12 +70,14 @@ bool gather_seeds(const std::string& directory, const std::string& cases_path,
   return true;
 }
 
-std::string long_request(const std::vector<std::string>& all_seeds, std::size_t length) {
+std::string long_request(const std::vector<std::string>& all_seeds, std::size_t length,
+                         bool without_nul) {
   // Only seeds that a cases file can hold with a line feed after them, so
   // that a long request that faults can be kept as a reproducer.
   std::vector<std::string> seeds;
   std::string value;
   for (const std::string& seed : all_seeds) {
+    if (without_nul && seed.find('\0') != std::string::npos) continue;
     if (!seed.empty() && encode_reply_value(seed + "\n", value)) seeds.push_back(seed);
   }
   std::string request;
@@ -93,4 +95,30 @@ std::string long_request(const std::vector<std::string>& all_seeds, std::size_t 
   }
   request.resize(length);
   return request;
+}
+
+std::string grown_value_request(const std::vector<std::string>& seeds, std::size_t length) {
+  std::string value;
+  for (const std::string& seed : seeds) {
+    // The value of the first "Key: value" line after the seed's first
+    // line: what a module that reads a request of lines keeps, and may keep
+    // in a buffer of fixed size.
+    std::size_t first_end = seed.find('\n');
+    if (first_end == std::string::npos) continue;
+    std::size_t line = first_end + 1;
+    std::size_t end = seed.find('\n', line);
+    if (end == std::string::npos) continue;
+    std::size_t colon = seed.find(':', line);
+    if (colon == std::string::npos || colon >= end || colon == line) continue;
+    std::size_t start = colon + 1;
+    if (start < end && seed[start] == ' ') ++start;
+    std::size_t stop = end > start && seed[end - 1] == '\r' ? end - 1 : end;
+    std::size_t kept = seed.size() - (stop - start);
+    if (kept >= length || !encode_reply_value(seed, value)) continue;
+    std::string request = seed.substr(0, start);
+    request.append(length - kept, 'a');
+    request.append(seed, stop, std::string::npos);
+    return request;
+  }
+  return "";
 }

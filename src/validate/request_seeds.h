@@ -21,5 +21,12 @@ bool gather_seeds(const std::string& directory, const std::string& cases_path,
 
 // A request of `length` bytes made of the seeds, one after another, with a
 // line feed between them, cut to the length. Seeds a cases file cannot hold
-// are left out.
-std::string long_request(const std::vector<std::string>& seeds, std::size_t length);
+// are left out, and `without_nul` leaves out those with a NUL: a module
+// that reads the request as a C string then sees all of it.
+std::string long_request(const std::vector<std::string>& seeds, std::size_t length,
+                         bool without_nul = false);
+
+// The first seed made of lines, a first line and then "Key: value" lines,
+// with the first such value grown so that the request is `length` bytes;
+// empty when no seed is of that shape.
+std::string grown_value_request(const std::vector<std::string>& seeds, std::size_t length);

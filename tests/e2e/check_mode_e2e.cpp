@@ -43,8 +43,8 @@ const std::string kBinding =
 const std::string kCheck = "--check cases.txt";
 const std::string kUsage =
     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--fuzz-seconds S] [--seed N] [--in-process] | --interactive]\n"
-    "               [--junit FILE] [--help] [--version]\n";
+    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
+    "               --interactive] [--junit FILE] [--help] [--version]\n";
 
 const CheckRun kRuns[] = {
     {"PassingCases",
@@ -177,8 +177,8 @@ const CheckRun kRuns[] = {
     {"Version", std::nullopt, "--version", "", 0, "modtest {V}\n", ""},
     {"Help", std::nullopt, "--help dropped.txt", "", 0,
      "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-     "               [--fuzz-seconds S] [--seed N] [--in-process] | --interactive]\n"
-     "               [--junit FILE] [--help] [--version]\n"
+     "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
+     "               --interactive] [--junit FILE] [--help] [--version]\n"
      "\n"
      "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
      "the listed modules, sends the request of test.ini and prints it with the\n"
@@ -200,6 +200,8 @@ const CheckRun kRuns[] = {
      "                 modtest-findings/ as a cases file for --check\n"
      "  --module NAME  with --validate: check this module only (repeatable)\n"
      "  --cases CASES  with --validate: take the requests of CASES as seeds too\n"
+     "  --dict FILE    with --validate: words for the fuzzer, one a line, written\n"
+     "                 as cases-file values, beside those of the module's file\n"
      "  --fuzz-seconds S  with --validate: fuzz each module for S seconds (10)\n"
      "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
      "  --in-process   with --validate: run every check in this one process, for a\n"

@@ -22,7 +22,16 @@ struct ValidateRow {
   const char* also;      // checks that may find the same fault, blank-separated
   const char* message;   // in the finding's message
   const char* replayed;  // in --check's standard error when it replays the reproducer; "" for none
+  // The request of test.ini, as the file writes it; "" for "hello".
+  const char* seed = "";
+  // How long it is fuzzed, and how many distinct faults its finding holds.
+  const char* fuzz_seconds = "1";
+  std::size_t faults = 1;
 };
+
+// A request of lines: a command line, header lines, an empty line.
+#define HEADER(lines) "\"" lines "\\\\r\\\\n\""
+#define LINE(text) text "\\\\r\\\\n"
 
 const ValidateRow kRows[] = {
     {"Echo", "echo", "", "", "", "", ""},
@@ -51,6 +60,23 @@ const ValidateRow kRows[] = {
     {"ThreadAfterRelease", "thread_after_release", "", "release", "",
      "crashed after its library was released", ""},
     {"LoadsOnce", "load_once", "", "reload", "", "did not load again", ""},
+    // Deeper bugs, behind the first line of a request of lines: a word that
+    // stands only in the module's image, a line added to the seed's, a
+    // command before its set-up, a C string into a fixed buffer, and three
+    // bugs at three places, each its own finding.
+    {"HeaderOk", "header_ok", "", "", "", "", "", HEADER(LINE("GET PROBE/1.0") LINE("Charset: x")),
+     "10"},
+    {"WordOfTheImage", "header_word", "", "fuzz", "", "crashed in request", "crashed in request",
+     HEADER(LINE("GET PROBE/1.0") LINE("Charset: ascii")), "10"},
+    {"AddedLine", "header_added_line", "", "fuzz", "", "crashed in request", "crashed in request",
+     HEADER(LINE("GET PROBE/1.0") LINE("Argument0: hello")), "10"},
+    {"CommandBeforeItsSetUp", "header_order", "", "fuzz", "", "crashed in request",
+     "crashed in request", HEADER(LINE("OPEN PROBE/1.0")), "10"},
+    {"CStringIntoFixedBuffer", "cstring_256", "", "long-requests", "fuzz", "crashed in request",
+     "crashed in request"},
+    {"ThreeBugs", "three_bugs", "", "fuzz", "", "and 2 other distinct faults", "crashed in request",
+     HEADER(LINE("GET PROBE/1.0") LINE("Argument0: x") LINE("Count: 5") LINE("Sender: me")), "10",
+     3},
     // Windows only: a fail-fast leaves no handler to run, and the host's
     // watcher says so; every request sets it off.
     {"FailFast", "fail_fast_request", "", "requests", "long-requests fuzz leak release reload",
@@ -74,9 +100,13 @@ void read_report(const std::string& report, std::set<std::string>& found,
   while (std::getline(lines, line)) {
     if (line.rfind("not ok ", 0) == 0) found.insert(line.substr(line.find(": ") + 2));
     if (line.rfind("  message: ", 0) == 0) messages += line + "\n";
-    const std::string reproduce = "  reproduce: \"";
-    if (line.rfind(reproduce, 0) == 0 && line.find("--check ") != std::string::npos) {
-      reproducers.push_back(line.substr(reproduce.size(), line.size() - reproduce.size() - 1));
+    // The first fault's fields, and those of the faults after it in a list.
+    const std::string reproduce = "reproduce: \"";
+    std::size_t field = line.find_first_not_of(" -");
+    if (field != std::string::npos && line.compare(field, reproduce.size(), reproduce) == 0 &&
+        line.find("--check ") != std::string::npos) {
+      std::size_t start = field + reproduce.size();
+      reproducers.push_back(line.substr(start, line.size() - start - 1));
     }
   }
 }
@@ -100,8 +130,10 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
   folder.add_probe(row.probe, row.probe);
   folder.write("saori.ini",
                std::string(row.probe) + ":" + row.probe + RunFolder::module_suffix() + "\n");
-  folder.write("test.ini", std::string("string:hello\nsaori:") + row.probe + "\n");
-  RunFolder::Result run = folder.run_with("--validate --fuzz-seconds 1 --seed 5", row.environment);
+  std::string seed = *row.seed != '\0' ? row.seed : "hello";
+  folder.write("test.ini", "string:" + seed + "\nsaori:" + row.probe + "\n");
+  RunFolder::Result run = folder.run_with(
+      std::string("--validate --seed 5 --fuzz-seconds ") + row.fuzz_seconds, row.environment);
 
   std::set<std::string> found;
   std::vector<std::string> reproducers;
@@ -126,17 +158,19 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
   }
   EXPECT_NE(messages.find(row.message), std::string::npos) << run.out;
   if (*row.replayed == '\0') return;
-  ASSERT_FALSE(reproducers.empty()) << run.out;
-  // The command as the report gives it, with this folder's tool.
-  std::string command = reproducers.front();
-  std::string environment;
-  std::size_t tool = command.find("modtest --check ");
-  environment = command.substr(0, tool);
-  std::string file = command.substr(tool + std::string("modtest --check ").size());
-  EXPECT_TRUE(std::filesystem::exists(folder.path() / file)) << file;
-  RunFolder::Result replay = folder.run_with("--check " + file, environment);
-  EXPECT_NE(replay.exit_code, 0);
-  EXPECT_NE(replay.err.find(row.replayed), std::string::npos) << replay.err;
+  // Each distinct fault has a reproducer of its own, which replays it.
+  std::set<std::string> distinct(reproducers.begin(), reproducers.end());
+  ASSERT_GE(distinct.size(), row.faults) << run.out;
+  for (const std::string& command : distinct) {
+    // The command as the report gives it, with this folder's tool.
+    std::size_t tool = command.find("modtest --check ");
+    std::string environment = command.substr(0, tool);
+    std::string file = command.substr(tool + std::string("modtest --check ").size());
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / file)) << file;
+    RunFolder::Result replay = folder.run_with("--check " + file, environment);
+    EXPECT_NE(replay.exit_code, 0) << file;
+    EXPECT_NE(replay.err.find(row.replayed), std::string::npos) << replay.err;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Probes, ValidateTest, testing::ValuesIn(kRows),
