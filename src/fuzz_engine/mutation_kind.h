@@ -1,0 +1,24 @@
+#pragma once
+
+// The kinds of change the mutator makes, each a bit of the mask that
+// mutate returns.
+
+// What one step of mutate may do to a request.
+enum class Mutation : unsigned {
+  kFlipBit,
+  kFlipByte,
+  kInsertBytes,
+  kDeleteBytes,
+  kRepeatSpan,
+  // The bytes modules trip over: delimiters, NUL, 0x1A, lone lead bytes.
+  kInsertTrickyByte,
+  // These two need at least one seed.
+  kSpliceSeeds,
+  kRestartFromSeed,
+  kCount,
+};
+
+// The mask bit that mutate sets for `kind`.
+constexpr unsigned mutation_bit(Mutation kind) {
+  return 1u << static_cast<unsigned>(kind);
+}
