@@ -15,6 +15,22 @@ enum class Mutation : unsigned {
   // These two need at least one seed.
   kSpliceSeeds,
   kRestartFromSeed,
+  // Text anywhere in a request. A number written in digits becomes one that
+  // modules get wrong; the two word kinds need a dictionary.
+  kReplaceNumber,
+  kInsertWord,
+  kReplaceWord,
+  // Only for a line-shaped request (see line_shape.h), whose line ends and
+  // closing empty line they keep.
+  kReplaceValue,
+  kAddLine,
+  kDeleteLine,
+  kDuplicateLine,
+  kSwapLines,
+  // Drops or doubles the closing empty line.
+  kChangeClosingLine,
+  // Needs a dictionary: the first word is often a command.
+  kReplaceFirstLineWord,
   kCount,
 };
 

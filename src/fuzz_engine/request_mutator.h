@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_engine/line_shape.h"
+#include "fuzz_engine/mutation_context.h"
 #include "fuzz_engine/mutation_kind.h"
 #include "fuzz_engine/mutation_random.h"
+#include "fuzz_engine/seed_shapes.h"
 
 class RequestMutator {
  public:
@@ -19,6 +22,11 @@ class RequestMutator {
 
   explicit RequestMutator(std::uint64_t seed, std::size_t max_length = kDefaultMaxLength);
 
+  // Words that the word mutations put in, and that lines put in take as
+  // keys and values. Not owned: they must outlive the calls. Null or empty
+  // for none: the kinds that need words then change nothing.
+  void set_dictionary(const std::vector<std::string>* words) { context_.dictionary = words; }
+
   // Applies one to a few mutations to `request` in place, sometimes after
   // starting again from one of `seeds`, and never lets it grow past the cap
   // (a longer request is first cut to it).
@@ -26,14 +34,15 @@ class RequestMutator {
   // mutation_bit of every kind it applied.
   unsigned mutate(std::string& request, const std::vector<std::string>& seeds);
 
-  // Applies one mutation of the given kind. Kinds that need bytes or seeds the
-  // request or list lacks change nothing and return false.
+  // Applies one mutation of the given kind. Kinds that need bytes, seeds,
+  // words, a dictionary or a line shape the request or lists lack change
+  // nothing and return false.
   bool apply(Mutation kind, std::string& request, const std::vector<std::string>& seeds);
 
-  std::size_t max_length() const { return max_length_; }
+  std::size_t max_length() const { return context_.max_length; }
 
  private:
-  std::size_t room(const std::string& request) const;
+  std::size_t room(const std::string& request) const { return context_.room(request); }
   void flip_bit(std::string& request);
   void flip_byte(std::string& request);
   void insert_bytes(std::string& request);
@@ -43,6 +52,8 @@ class RequestMutator {
   void splice_seeds(std::string& request, const std::vector<std::string>& seeds);
   void restart_from_seed(std::string& request, const std::vector<std::string>& seeds);
 
-  MutationRandom random_;
-  std::size_t max_length_;
+  MutationContext context_;
+  SeedShapes seed_shapes_;
+  // The shape of the request that apply reads, in storage kept between calls.
+  LineShape request_shape_;
 };
