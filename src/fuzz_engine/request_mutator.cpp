@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fuzz_engine/line_mutator.h"
+#include "fuzz_engine/mutation_draws.h"
 #include "fuzz_engine/word_mutator.h"
 
 namespace {
@@ -11,23 +12,6 @@ namespace {
 // Short spans keep a mutated request close to its seed; long ones would
 // only turn it into noise.
 constexpr std::uint64_t kLongestRepeatedSpan = 32;
-// A draw that changes nothing (a deletion from an empty request) is drawn
-// again, but never forever: a cap of 0 leaves nothing to do.
-constexpr int kMostDraws = 8;
-
-// The kinds a step draws from, each as often as it stands here. The bytes
-// modules trip over come most often, since finding those is what the fuzzer
-// is for; deletions a little more often than insertions, so that requests do
-// not keep growing; a splice throws away the drift of earlier steps, so it
-// comes least. Sixteen entries, so that four random bits pick one.
-constexpr Mutation kDraws[16] = {
-    Mutation::kFlipBit,          Mutation::kFlipBit,          Mutation::kFlipByte,
-    Mutation::kFlipByte,         Mutation::kInsertBytes,      Mutation::kInsertBytes,
-    Mutation::kDeleteBytes,      Mutation::kDeleteBytes,      Mutation::kDeleteBytes,
-    Mutation::kRepeatSpan,       Mutation::kSpliceSeeds,      Mutation::kInsertTrickyByte,
-    Mutation::kInsertTrickyByte, Mutation::kInsertTrickyByte, Mutation::kInsertTrickyByte,
-    Mutation::kInsertTrickyByte,
-};
 
 // Delimiters of the settings and request syntax, the end-of-file byte and
 // bytes that are not text in any code page.
@@ -67,19 +51,32 @@ RequestMutator::RequestMutator(std::uint64_t seed, std::size_t max_length)
 unsigned RequestMutator::mutate(std::string& request, const std::vector<std::string>& seeds) {
   if (request.capacity() < max_length()) request.reserve(max_length());
   if (request.size() > max_length()) request.resize(max_length());
+  seed_shapes_.update(seeds);
+  // Byte mutations break a first line at once, and a module that parses
+  // lines then reads no further; so most calls keep the lines whole and a
+  // quarter still bring the byte-level noise.
+  if (seed_shapes_.any_shaped() && context_.random.pick(2, 4) != 0) {
+    return mutate_lines(request, seeds);
+  }
+  return mutate_bytes(request, seeds);
+}
+
+unsigned RequestMutator::mutate_bytes(std::string& request, const std::vector<std::string>& seeds) {
+  MutationRandom& random = context_.random;
   unsigned applied = 0;
   // Starting again once in 16 calls keeps the requests close to realistic
   // text.
-  if (!seeds.empty() && context_.random.pick(4, 16) == 0 &&
+  if (!seeds.empty() && random.pick(4, 16) == 0 &&
       apply(Mutation::kRestartFromSeed, request, seeds)) {
     applied |= mutation_bit(Mutation::kRestartFromSeed);
   }
+  const MutationDraws& draws = context_.has_dictionary() ? kByteDrawsWithWords : kByteDraws;
   // Mostly one step, since each costs time in the fuzz loop; a quarter of
   // the time two or three.
-  std::uint64_t steps = context_.random.pick(2, 4) != 0 ? 1 : 2 + context_.random.pick(1, 2);
+  std::uint64_t steps = random.pick(2, 4) != 0 ? 1 : 2 + random.pick(1, 2);
   for (; steps > 0; --steps) {
     for (int tries = 0; tries < kMostDraws; ++tries) {
-      Mutation kind = kDraws[context_.random.pick(4, 16)];
+      Mutation kind = draws[random.pick(5, draws.size())];
       if (apply(kind, request, seeds)) {
         applied |= mutation_bit(kind);
         break;
@@ -128,8 +125,7 @@ bool RequestMutator::apply(Mutation kind, std::string& request,
       if (is_word_kind(kind)) return apply_word_mutation(kind, context_, request);
       // Added lines take keys and words from the seeds.
       seed_shapes_.update(seeds);
-      find_line_shape(request, request_shape_);
-      return apply_line_mutation(kind, context_, seed_shapes_, request, request_shape_);
+      return apply_line_mutation(kind, context_, seed_shapes_, request, *read_shape(request));
   }
 }
 

@@ -24,12 +24,17 @@ class RequestMutator {
 
   // Words that the word mutations put in, and that lines put in take as
   // keys and values. Not owned: they must outlive the calls. Null or empty
-  // for none: the kinds that need words then change nothing.
+  // for none, and then no word mutation is drawn.
   void set_dictionary(const std::vector<std::string>* words) { context_.dictionary = words; }
 
-  // Applies one to a few mutations to `request` in place, sometimes after
-  // starting again from one of `seeds`, and never lets it grow past the cap
-  // (a longer request is first cut to it).
+  // Applies one to a few mutations to `request` in place and never lets it
+  // grow past the cap (a longer request is first cut to it). When any seed
+  // is line-shaped (see line_shape.h), three calls in four start again from
+  // such a seed, or go on from the request while it is line-shaped, and
+  // make one to three line or word mutations; the other calls, and every
+  // call without such seeds, make byte mutations, sometimes after starting
+  // again from any seed. The shapes of the seeds are kept between calls,
+  // found again only for a seed whose address or size changes.
   // The first call reserves the cap, so later ones never allocate. Returns the
   // mutation_bit of every kind it applied.
   unsigned mutate(std::string& request, const std::vector<std::string>& seeds);
@@ -42,6 +47,10 @@ class RequestMutator {
   std::size_t max_length() const { return context_.max_length; }
 
  private:
+  unsigned mutate_bytes(std::string& request, const std::vector<std::string>& seeds);
+  unsigned mutate_lines(std::string& request, const std::vector<std::string>& seeds);
+  // Reads the shape of `request` into request_shape_.
+  const LineShape* read_shape(const std::string& request);
   std::size_t room(const std::string& request) const { return context_.room(request); }
   void flip_bit(std::string& request);
   void flip_byte(std::string& request);
@@ -54,6 +63,6 @@ class RequestMutator {
 
   MutationContext context_;
   SeedShapes seed_shapes_;
-  // The shape of the request that apply reads, in storage kept between calls.
+  // The shape of the request as it is, read again after each change.
   LineShape request_shape_;
 };

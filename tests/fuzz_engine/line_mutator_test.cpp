@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <set>
 #include <string>
@@ -240,6 +241,52 @@ TEST(LineMutatorTest, WithoutShapeOrDictionaryTheKindsThatNeedThemChangeNothing)
   std::string shaped = kSeeds[0];
   EXPECT_FALSE(mutator.apply(Mutation::kReplaceFirstLineWord, shaped, kSeeds));
   EXPECT_EQ(shaped, kSeeds[0]);
+}
+
+// The share of requests a line-parsing module reads past the first line: the
+// seeds' first line, or it with a dictionary word in it, and the closing line.
+TEST(LineMutatorTest, MostMutatedRequestsKeepTheirShape) {
+  const std::string first = "CMD THING 1.0";
+  RequestMutator mutator(1);
+  mutator.set_dictionary(&kDictionary);
+  std::string request;
+  unsigned kinds = 0;
+  int kept = 0, long_ones = 0;
+  const int calls = 10000;
+  for (int i = 0; i < calls; ++i) {
+    kinds |= mutator.mutate(request, kSeeds);
+    std::string end = end_of(request.substr(0, request.find('\n') + 1));
+    std::string line = request.substr(0, request.find(end));
+    bool first_kept = one_part_changed(first, line, in_word, in_dictionary);
+    for (const std::string& word : kDictionary) {
+      std::size_t at = line.find(" " + word);
+      first_kept |=
+          at != std::string::npos && std::string(line).erase(at, 1 + word.size()) == first;
+    }
+    std::size_t closing = request.size() - std::min(request.size(), 2 * end.size());
+    kept += first_kept && request.compare(closing, std::string::npos, end + end) == 0;
+    long_ones += request.size() > 1024;
+  }
+  double share = static_cast<double>(kept) / calls;
+  std::printf("kept the first line and the closing line: %.1f%%\n", 100 * share);
+  EXPECT_GE(share, 0.6);
+  EXPECT_LT(long_ones, calls / 20);
+  EXPECT_EQ(kinds, (1u << static_cast<unsigned>(Mutation::kCount)) - 1);
+}
+
+TEST(LineMutatorTest, TheCapHoldsWithoutReallocating) {
+  RequestMutator mutator(8, 120);
+  mutator.set_dictionary(&kDictionary);
+  std::string request;
+  mutator.mutate(request, kSeeds);
+  const char* bytes = request.data();
+  std::size_t longest = 0;
+  for (int i = 0; i < 5000; ++i) {
+    mutator.mutate(request, kSeeds);
+    longest = std::max(longest, request.size());
+    ASSERT_EQ(request.data(), bytes) << i;
+  }
+  EXPECT_EQ(longest, 120u);
 }
 
 }  // namespace
