@@ -3,28 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fuzz_engine/line_mutator.h"
+#include "fuzz_engine/mutation_draws.h"
+#include "fuzz_engine/word_mutator.h"
+
 namespace {
 
 // Short spans keep a mutated request close to its seed; long ones would
 // only turn it into noise.
 constexpr std::uint64_t kLongestRepeatedSpan = 32;
-// A draw that changes nothing (a deletion from an empty request) is drawn
-// again, but never forever: a cap of 0 leaves nothing to do.
-constexpr int kMostDraws = 8;
-
-// The kinds a step draws from, each as often as it stands here. The bytes
-// modules trip over come most often, since finding those is what the fuzzer
-// is for; deletions a little more often than insertions, so that requests do
-// not keep growing; a splice throws away the drift of earlier steps, so it
-// comes least. Sixteen entries, so that four random bits pick one.
-constexpr Mutation kDraws[16] = {
-    Mutation::kFlipBit,          Mutation::kFlipBit,          Mutation::kFlipByte,
-    Mutation::kFlipByte,         Mutation::kInsertBytes,      Mutation::kInsertBytes,
-    Mutation::kDeleteBytes,      Mutation::kDeleteBytes,      Mutation::kDeleteBytes,
-    Mutation::kRepeatSpan,       Mutation::kSpliceSeeds,      Mutation::kInsertTrickyByte,
-    Mutation::kInsertTrickyByte, Mutation::kInsertTrickyByte, Mutation::kInsertTrickyByte,
-    Mutation::kInsertTrickyByte,
-};
 
 // Delimiters of the settings and request syntax, the end-of-file byte and
 // bytes that are not text in any code page.
@@ -58,42 +45,38 @@ std::size_t span_length(MutationRandom& random) {
 
 }  // namespace
 
-std::uint64_t MutationRandom::next() {
-  std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
-void MutationRandom::fill(char* bytes, std::size_t count) {
-  for (std::size_t at = 0; at < count; at += 8) {
-    // Byte by byte from the low end, the same on every byte order.
-    std::uint64_t word = next();
-    for (std::size_t i = at; i < count && i < at + 8; ++i, word >>= 8) {
-      bytes[i] = static_cast<char>(word & 0xFF);
-    }
-  }
-}
-
 RequestMutator::RequestMutator(std::uint64_t seed, std::size_t max_length)
-    : random_(seed), max_length_(std::min(max_length, kLongestMaxLength)) {}
+    : context_(seed, std::min(max_length, kLongestMaxLength)) {}
 
 unsigned RequestMutator::mutate(std::string& request, const std::vector<std::string>& seeds) {
-  if (request.capacity() < max_length_) request.reserve(max_length_);
-  if (request.size() > max_length_) request.resize(max_length_);
+  if (request.capacity() < max_length()) request.reserve(max_length());
+  if (request.size() > max_length()) request.resize(max_length());
+  seed_shapes_.update(seeds);
+  // Byte mutations break a first line at once, and a module that parses
+  // lines then reads no further; so most calls keep the lines whole and a
+  // quarter still bring the byte-level noise.
+  if (seed_shapes_.any_shaped() && context_.random.pick(2, 4) != 0) {
+    return mutate_lines(request, seeds);
+  }
+  return mutate_bytes(request, seeds);
+}
+
+unsigned RequestMutator::mutate_bytes(std::string& request, const std::vector<std::string>& seeds) {
+  MutationRandom& random = context_.random;
   unsigned applied = 0;
   // Starting again once in 16 calls keeps the requests close to realistic
   // text.
-  if (!seeds.empty() && random_.pick(4, 16) == 0 &&
+  if (!seeds.empty() && random.pick(4, 16) == 0 &&
       apply(Mutation::kRestartFromSeed, request, seeds)) {
     applied |= mutation_bit(Mutation::kRestartFromSeed);
   }
+  const MutationDraws& draws = context_.has_dictionary() ? kByteDrawsWithWords : kByteDraws;
   // Mostly one step, since each costs time in the fuzz loop; a quarter of
   // the time two or three.
-  std::uint64_t steps = random_.pick(2, 4) != 0 ? 1 : 2 + random_.pick(1, 2);
+  std::uint64_t steps = random.pick(2, 4) != 0 ? 1 : 2 + random.pick(1, 2);
   for (; steps > 0; --steps) {
     for (int tries = 0; tries < kMostDraws; ++tries) {
-      Mutation kind = kDraws[random_.pick(4, 16)];
+      Mutation kind = draws[random.pick(5, draws.size())];
       if (apply(kind, request, seeds)) {
         applied |= mutation_bit(kind);
         break;
@@ -125,11 +108,11 @@ bool RequestMutator::apply(Mutation kind, std::string& request,
       return has_bytes;
     case Mutation::kInsertTrickyByte:
       // A full request still takes one, in the place of a byte.
-      if (max_length_ == 0) return false;
+      if (max_length() == 0) return false;
       insert_tricky_byte(request);
       return true;
     case Mutation::kSpliceSeeds:
-      if (seeds.empty() || max_length_ == 0) return false;
+      if (seeds.empty() || max_length() == 0) return false;
       splice_seeds(request, seeds);
       return true;
     case Mutation::kRestartFromSeed:
@@ -137,48 +120,49 @@ bool RequestMutator::apply(Mutation kind, std::string& request,
       restart_from_seed(request, seeds);
       return true;
     case Mutation::kCount:
-      break;
+      return false;
+    default:
+      if (is_word_kind(kind)) return apply_word_mutation(kind, context_, request);
+      // Added lines take keys and words from the seeds.
+      seed_shapes_.update(seeds);
+      return apply_line_mutation(kind, context_, seed_shapes_, request, *read_shape(request));
   }
-  return false;
-}
-
-std::size_t RequestMutator::room(const std::string& request) const {
-  return request.size() < max_length_ ? max_length_ - request.size() : 0;
 }
 
 void RequestMutator::flip_bit(std::string& request) {
-  std::size_t at = random_.pick(32, request.size());
-  request[at] ^= static_cast<char>(1u << random_.pick(3, 8));
+  std::size_t at = context_.random.pick(32, request.size());
+  request[at] ^= static_cast<char>(1u << context_.random.pick(3, 8));
 }
 
 void RequestMutator::flip_byte(std::string& request) {
   // Any other value, so that the byte always changes.
-  std::size_t at = random_.pick(32, request.size());
-  request[at] ^= static_cast<char>(1 + random_.pick(8, 255));
+  std::size_t at = context_.random.pick(32, request.size());
+  request[at] ^= static_cast<char>(1 + context_.random.pick(8, 255));
 }
 
 void RequestMutator::insert_bytes(std::string& request) {
-  std::size_t count = std::min(span_length(random_), room(request));
-  std::size_t at = random_.pick(32, request.size() + 1);
+  std::size_t count = std::min(span_length(context_.random), room(request));
+  std::size_t at = context_.random.pick(32, request.size() + 1);
   // One call that moves the tail, within the reserved capacity.
   request.insert(at, count, '\0');
-  random_.fill(&request[at], count);
+  context_.random.fill(&request[at], count);
 }
 
 void RequestMutator::delete_bytes(std::string& request) {
-  std::size_t count = std::min(span_length(random_), request.size());
-  request.erase(random_.pick(32, request.size() - count + 1), count);
+  std::size_t count = std::min(span_length(context_.random), request.size());
+  request.erase(context_.random.pick(32, request.size() - count + 1), count);
 }
 
 void RequestMutator::repeat_span(std::string& request) {
   std::size_t length =
-      1 + random_.pick(8, std::min<std::uint64_t>(request.size(), kLongestRepeatedSpan));
-  std::size_t copies = std::min<std::size_t>(1 + random_.pick(3, 8), room(request) / length);
-  bool over = random_.pick(1, 2) == 0;
-  std::size_t from = random_.pick(32, request.size() - length + 1);
+      1 + context_.random.pick(8, std::min<std::uint64_t>(request.size(), kLongestRepeatedSpan));
+  std::size_t copies =
+      std::min<std::size_t>(1 + context_.random.pick(3, 8), room(request) / length);
+  bool over = context_.random.pick(1, 2) == 0;
+  std::size_t from = context_.random.pick(32, request.size() - length + 1);
   if (over || copies == 0) {
     // Over another part of the request: the length stays.
-    std::size_t to = random_.pick(32, request.size() - length + 1);
+    std::size_t to = context_.random.pick(32, request.size() - length + 1);
     std::memmove(&request[0] + to, request.data() + from, length);
     return;
   }
@@ -192,11 +176,11 @@ void RequestMutator::repeat_span(std::string& request) {
 }
 
 void RequestMutator::insert_tricky_byte(std::string& request) {
-  char byte = static_cast<char>(kTricky.bytes[random_.pick(8, sizeof kTricky.bytes)]);
+  char byte = static_cast<char>(kTricky.bytes[context_.random.pick(8, sizeof kTricky.bytes)]);
   // As the very last byte a lead byte is left without its second byte, the
   // case that most often makes a module read past the end.
-  std::size_t anywhere = random_.pick(32, request.size() + 1);
-  std::size_t at = random_.pick(8, 3) == 0 ? request.size() : anywhere;
+  std::size_t anywhere = context_.random.pick(32, request.size() + 1);
+  std::size_t at = context_.random.pick(8, 3) == 0 ? request.size() : anywhere;
   if (room(request) == 0) {
     // Full: in the place of a byte.
     request[std::min(at, request.size() - 1)] = byte;
@@ -206,29 +190,29 @@ void RequestMutator::insert_tricky_byte(std::string& request) {
 }
 
 void RequestMutator::splice_seeds(std::string& request, const std::vector<std::string>& seeds) {
-  std::size_t first = random_.pick(32, seeds.size());
+  std::size_t first = context_.random.pick(32, seeds.size());
   const std::string& front = seeds[first];
   // Each side gives at least one byte when it has any, so that the result
   // always shows both.
-  std::size_t front_length = front.empty() ? 0 : 1 + random_.pick(32, front.size());
-  front_length = std::min(front_length, max_length_);
+  std::size_t front_length = front.empty() ? 0 : 1 + context_.random.pick(32, front.size());
+  front_length = std::min(front_length, max_length());
   if (seeds.size() == 1) {
     // With one seed the request itself gives the back, cut so that the
     // whole stays within the cap and so within the reserved capacity.
     std::size_t whole = request.size() + front_length;
-    std::size_t over_cap = whole - std::min(whole, max_length_);
-    std::size_t cut = std::max<std::size_t>(random_.pick(32, request.size() + 1), over_cap);
+    std::size_t over_cap = whole - std::min(whole, max_length());
+    std::size_t cut = std::max<std::size_t>(context_.random.pick(32, request.size() + 1), over_cap);
     request.replace(0, cut, front, 0, front_length);
   } else {
-    std::size_t second = (first + 1 + random_.pick(32, seeds.size() - 1)) % seeds.size();
+    std::size_t second = (first + 1 + context_.random.pick(32, seeds.size() - 1)) % seeds.size();
     const std::string& back = seeds[second];
-    std::size_t from = random_.pick(32, back.size());
+    std::size_t from = context_.random.pick(32, back.size());
     request.assign(front, 0, front_length);
-    request.append(back, from, max_length_ - front_length);
+    request.append(back, from, max_length() - front_length);
   }
 }
 
 void RequestMutator::restart_from_seed(std::string& request,
                                        const std::vector<std::string>& seeds) {
-  request.assign(seeds[random_.pick(32, seeds.size())], 0, max_length_);
+  request.assign(seeds[context_.random.pick(32, seeds.size())], 0, max_length());
 }

@@ -8,56 +8,11 @@
 #include <string>
 #include <vector>
 
-// What one step of mutate may do to a request.
-enum class Mutation : unsigned {
-  kFlipBit,
-  kFlipByte,
-  kInsertBytes,
-  kDeleteBytes,
-  kRepeatSpan,
-  // The bytes modules trip over: delimiters, NUL, 0x1A, lone lead bytes.
-  kInsertTrickyByte,
-  // These two need at least one seed.
-  kSpliceSeeds,
-  kRestartFromSeed,
-  kCount,
-};
-
-// The mask bit that mutate sets for `kind`.
-constexpr unsigned mutation_bit(Mutation kind) {
-  return 1u << static_cast<unsigned>(kind);
-}
-
-// The random choices behind the mutations, from splitmix64, whose output is
-// fixed by its seed on every compiler, unlike std::rand or the <random>
-// distributions. Each choice takes only the bits it needs, so that a whole
-// mutation mostly costs one draw of the generator.
-class MutationRandom {
- public:
-  explicit MutationRandom(std::uint64_t seed) : state_(seed) {}
-  // A number in [0, bound) from the next `width` random bits (at most 32,
-  // with bound at most 2^32), scaled by a multiplication: far cheaper than a
-  // division, with no 128-bit arithmetic. The slight bias does not matter.
-  std::uint64_t pick(unsigned width, std::uint64_t bound) {
-    if (left_ < width) {
-      bits_ = next();
-      left_ = 64;
-    }
-    std::uint64_t field = bits_ & ((std::uint64_t{1} << width) - 1);
-    bits_ >>= width;
-    left_ -= width;
-    return (field * bound) >> width;
-  }
-  // Fills `count` bytes with random ones, eight to a draw.
-  void fill(char* bytes, std::size_t count);
-
- private:
-  std::uint64_t next();
-
-  std::uint64_t state_;
-  std::uint64_t bits_ = 0;
-  unsigned left_ = 0;
-};
+#include "fuzz_engine/line_shape.h"
+#include "fuzz_engine/mutation_context.h"
+#include "fuzz_engine/mutation_kind.h"
+#include "fuzz_engine/mutation_random.h"
+#include "fuzz_engine/seed_shapes.h"
 
 class RequestMutator {
  public:
@@ -67,21 +22,36 @@ class RequestMutator {
 
   explicit RequestMutator(std::uint64_t seed, std::size_t max_length = kDefaultMaxLength);
 
-  // Applies one to a few mutations to `request` in place, sometimes after
-  // starting again from one of `seeds`, and never lets it grow past the cap
-  // (a longer request is first cut to it).
+  // Words that the word mutations put in, and that lines put in take as
+  // keys and values. Not owned: they must outlive the calls. Null or empty
+  // for none, and then no word mutation is drawn.
+  void set_dictionary(const std::vector<std::string>* words) { context_.dictionary = words; }
+
+  // Applies one to a few mutations to `request` in place and never lets it
+  // grow past the cap (a longer request is first cut to it). When any seed
+  // is line-shaped (see line_shape.h), three calls in four start again from
+  // such a seed, or go on from the request while it is line-shaped, and
+  // make one to three line or word mutations; the other calls, and every
+  // call without such seeds, make byte mutations, sometimes after starting
+  // again from any seed. The shapes of the seeds are kept between calls,
+  // found again only for a seed whose address or size changes.
   // The first call reserves the cap, so later ones never allocate. Returns the
   // mutation_bit of every kind it applied.
   unsigned mutate(std::string& request, const std::vector<std::string>& seeds);
 
-  // Applies one mutation of the given kind. Kinds that need bytes or seeds the
-  // request or list lacks change nothing and return false.
+  // Applies one mutation of the given kind. Kinds that need bytes, seeds,
+  // words, a dictionary or a line shape the request or lists lack change
+  // nothing and return false.
   bool apply(Mutation kind, std::string& request, const std::vector<std::string>& seeds);
 
-  std::size_t max_length() const { return max_length_; }
+  std::size_t max_length() const { return context_.max_length; }
 
  private:
-  std::size_t room(const std::string& request) const;
+  unsigned mutate_bytes(std::string& request, const std::vector<std::string>& seeds);
+  unsigned mutate_lines(std::string& request, const std::vector<std::string>& seeds);
+  // Reads the shape of `request` into request_shape_.
+  const LineShape* read_shape(const std::string& request);
+  std::size_t room(const std::string& request) const { return context_.room(request); }
   void flip_bit(std::string& request);
   void flip_byte(std::string& request);
   void insert_bytes(std::string& request);
@@ -91,6 +61,8 @@ class RequestMutator {
   void splice_seeds(std::string& request, const std::vector<std::string>& seeds);
   void restart_from_seed(std::string& request, const std::vector<std::string>& seeds);
 
-  MutationRandom random_;
-  std::size_t max_length_;
+  MutationContext context_;
+  SeedShapes seed_shapes_;
+  // The shape of the request as it is, read again after each change.
+  LineShape request_shape_;
 };
