@@ -18,7 +18,10 @@ namespace {
 HostState* listening = nullptr;
 const char* request_bytes = nullptr;
 std::size_t request_length = 0;
-std::uint64_t loop_requests = 0;
+// A loop's request and count, read only at a fault: the loop changes them
+// with no call per request.
+const std::string* loop_request = nullptr;
+const std::uint64_t* loop_requests = nullptr;
 
 // Warnings past the first few are counted and dropped: their words are the
 // same, and a module may earn one on every call of a long loop.
@@ -51,7 +54,7 @@ void write_fault_place() {
   const FaultFacts& facts = last_fault_facts();
   put_number(payload, facts.code);
   put_number(payload + 8, facts.data_address);
-  put_number(payload + 16, loop_requests);
+  put_number(payload + 16, loop_requests != nullptr ? *loop_requests + 1 : 0);
   payload[24] = facts.has_data_address ? 1 : 0;
   std::size_t length = kFaultReportFixedBytes;
   static CodePlace place;
@@ -66,6 +69,11 @@ void write_fault_place() {
 int write_request_at_fault(const char* fault, int exit_code) {
   (void)fault;
   write_fault_place();
+  if (loop_request != nullptr) {
+    write_frame_header(FrameType::kRequestAtFault, loop_request->size());
+    write_output_now(loop_request->data(), loop_request->size());
+    return exit_code;
+  }
   if (request_bytes == nullptr) return exit_code;
   write_frame_header(FrameType::kRequestAtFault, request_length);
   write_output_now(request_bytes, request_length);
@@ -193,8 +201,9 @@ void set_request_in_call(const char* bytes, std::size_t length) {
   request_length = length;
 }
 
-void set_loop_requests(std::uint64_t count) {
-  loop_requests = count;
+void watch_loop_request(const std::string* request, const std::uint64_t* sent) {
+  loop_request = request;
+  loop_requests = sent;
 }
 
 bool serve_frame(HostState& state, const Frame& frame, std::string& out) {

@@ -49,8 +49,10 @@ void unload_host_modules(HostState& state);
 void report_request_at_fault();
 // The request a fault in the next calls is to report; null for none.
 void set_request_in_call(const char* bytes, std::size_t length);
-// How many requests the loop in progress has sent, for the fault report.
-void set_loop_requests(std::uint64_t count);
+// A loop's request in the module's hands and how many it sent before it:
+// read at a fault, in the place of set_request_in_call's; null for none.
+// `request` must not be reallocated while the module holds it.
+void watch_loop_request(const std::string* request, const std::uint64_t* sent);
 
 // The first this many warnings of a frame also go to standard error; a loop
 // of many requests would otherwise repeat one warning a million times.

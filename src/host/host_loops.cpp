@@ -44,12 +44,46 @@ class LoopClock {
   std::uint64_t count_ = 0;
 };
 
-// Most requests of the loop are the mutator's last one with one byte
-// changed, and that byte is put back after the call: each such request is
-// one step from a well-formed one, rather than the drift of many. Every so
-// many the mutator makes a new one. Its general mutation costs about twice
-// a fast module's request, so it cannot pair with every one.
-constexpr std::uint64_t kRequestsBetweenMutations = 32;
+// Between the mutator's requests come ones that are its last with one byte
+// changed, and that byte put back after the call: each is one step from a
+// well-formed request, rather than the drift of many. The mutator's own
+// changes are what reach into a module, but one costs up to ten times a
+// fast module's request; so it makes every request of a slow module, and
+// one in as many as keep its time to about a fifth of the loop's for a
+// fast one, one in 64 at most.
+constexpr std::uint64_t kMostRequestsBetweenMutations = 64;
+constexpr double kMutationShare = 0.1;
+// A long request is sent once, not again with a byte changed: its copies
+// would cost far more than the short requests most of the loop sends.
+constexpr std::size_t kLongestNudged = 256;
+// How many requests a measure of their cost takes.
+constexpr std::uint64_t kCostWindow = 1024;
+
+// What the mutator's change costs here, in nanoseconds: a few hundred
+// changes of the order's own seeds, timed before the loop.
+double mutation_nanoseconds(const FuzzOrder& order) {
+  RequestMutator trial(order.seed ^ 0x5DEECE66Dull, 4096);
+  trial.set_dictionary(&order.words);
+  std::string request = order.seeds.empty() ? std::string() : order.seeds.front();
+  constexpr int kTrials = 256;
+  Clock::time_point start = Clock::now();
+  for (int index = 0; index < kTrials; ++index) trial.mutate(request, order.seeds);
+  return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / kTrials;
+}
+
+// Of `window` requests that took `nanoseconds`, one in `between` the
+// mutator's: the interval that gives the mutator its share of the time.
+std::uint64_t interval_for(double nanoseconds, std::uint64_t window, std::uint64_t between,
+                           double mutation) {
+  double per_request = nanoseconds / static_cast<double>(window);
+  double module_cost = per_request - mutation / static_cast<double>(between);
+  if (module_cost <= 0) return kMostRequestsBetweenMutations;
+  double wanted = mutation * (1 - kMutationShare) / (kMutationShare * module_cost);
+  if (wanted <= 1) return 1;
+  return wanted >= static_cast<double>(kMostRequestsBetweenMutations)
+             ? kMostRequestsBetweenMutations
+             : static_cast<std::uint64_t>(wanted) + 1;
+}
 
 // The one-byte change between the mutator's: a byte set to a random value,
 // from a generator of a multiplication and an addition, seeded from the
@@ -104,19 +138,28 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
   RequestMutator mutator(order.seed, order.max_length != 0
                                          ? static_cast<std::size_t>(order.max_length)
                                          : RequestMutator::kDefaultMaxLength);
+  mutator.set_dictionary(&order.words);
   std::string request = order.seeds.empty() ? std::string() : order.seeds.front();
   ByteNudge nudge(order.seed);
   AvoidedRequests avoided(order.avoid);
   ReplyPlaceMemo memo;
   init_reply_place_memo(&memo);
+  double mutation = mutation_nanoseconds(order);
+  std::uint64_t between = 1;
+  std::uint64_t since_mutation = 0;
+  std::uint64_t window_start = 0;
+  Clock::time_point window_time = Clock::now();
   LoopClock clock(order.milliseconds);
+  watch_loop_request(&request, &result.requests);
   enter_module_call_loop(record->name, record->path, "request");
   while (result.requests < order.most_requests) {
-    bool nudged = result.requests % kRequestsBetweenMutations != 0 && nudge.apply(request);
-    if (!nudged) mutator.mutate(request, order.seeds);
+    bool nudged =
+        ++since_mutation < between && request.size() <= kLongestNudged && nudge.apply(request);
+    if (!nudged) {
+      mutator.mutate(request, order.seeds);
+      since_mutation = 0;
+    }
     if (!avoided.avoids(request)) {
-      set_request_in_call(request.data(), request.size());
-      set_loop_requests(result.requests + 1);
       probe_module_request(record, request.data(), request.size(), &memo);
       count_module_call();
       ++result.requests;
@@ -128,10 +171,16 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
       break;
     }
     if (clock.time_is_up()) break;
+    if (result.requests - window_start >= kCostWindow) {
+      Clock::time_point now = Clock::now();
+      double taken = std::chrono::duration<double, std::nano>(now - window_time).count();
+      between = interval_for(taken, result.requests - window_start, between, mutation);
+      window_start = result.requests;
+      window_time = now;
+    }
   }
   leave_module_call();
-  set_request_in_call(nullptr, 0);
-  set_loop_requests(0);
+  watch_loop_request(nullptr, nullptr);
   result.milliseconds = milliseconds_since(clock.start());
   return result;
 }

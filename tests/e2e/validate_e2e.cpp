@@ -48,7 +48,7 @@ const ValidateRow kRows[] = {
      "ended the process in request", "ended the process in request"},
     {"NegativeLength", "length_negative", "", "requests", "fuzz",
      "set a negative reply length (-5)", ""},
-    {"CrashOnLongRequest", "crash_on_long", "", "long-requests", "", "crashed in request",
+    {"CrashOnLongRequest", "crash_on_long", "", "long-requests", "fuzz", "crashed in request",
      "crashed in request"},
     {"CrashOnBackslash", "crash_on_backslash", "", "fuzz", "", "crashed in request",
      "crashed in request"},
