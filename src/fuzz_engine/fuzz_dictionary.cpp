@@ -17,9 +17,34 @@ bool is_separator(char byte) {
          byte == '\n';
 }
 
+bool is_upper(char byte) {
+  return byte >= 'A' && byte <= 'Z';
+}
+
+// A short run is a word only when it reads as one: letters and digits in
+// one case, or capitalised. The bytes of addresses and code in a file's
+// data ("@LX", "`pLX", "HpLX") are short runs too, and would crowd the
+// module's real words out of the picks.
+bool reads_as_word(std::string_view piece) {
+  bool letter = false;
+  bool upper_after_first = false;
+  bool lower = false;
+  for (std::size_t at = 0; at < piece.size(); ++at) {
+    char byte = piece[at];
+    bool digit = byte >= '0' && byte <= '9';
+    if (!digit && !is_letter(byte)) return false;
+    letter = letter || is_letter(byte);
+    if (at > 0 && is_upper(byte)) upper_after_first = true;
+    if (is_letter(byte) && !is_upper(byte)) lower = true;
+  }
+  return letter && !(upper_after_first && lower);
+}
+
+constexpr std::size_t kLongestShortRun = 4;
+
 bool is_file_word(std::string_view piece) {
   if (piece.size() < 2 || piece.size() > FuzzDictionary::kLongestFileWord) return false;
-  return piece.size() > 2 || is_letter(piece[0]) || is_letter(piece[1]);
+  return piece.size() > kLongestShortRun || reads_as_word(piece);
 }
 
 template <typename Take>

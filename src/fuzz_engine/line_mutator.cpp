@@ -60,7 +60,8 @@ bool LineEdit::replace_value() {
   std::uint64_t choice = context_.random.pick(3, 8);
   if (choice < 3 && !context_.has_dictionary()) choice += 3;
   if (choice < 3) {
-    context_.replace(request_, value.begin, value.size, context_.dictionary_word());
+    std::string_view old_value(request_.data() + value.begin, value.size);
+    context_.replace(request_, value.begin, value.size, context_.dictionary_word_like(old_value));
   } else if (choice < 6) {
     context_.replace(request_, value.begin, value.size, pick_interesting_number(context_.random));
   } else if (choice == 6) {
@@ -182,7 +183,8 @@ bool LineEdit::replace_first_line_word() {
   while (!starts_word(begin) || nth-- > 0) ++begin;
   std::size_t end = begin;
   while (end < text.size() && !is_blank(text[end])) ++end;
-  context_.replace(request_, line.begin + begin, end - begin, context_.dictionary_word());
+  std::string_view word = context_.dictionary_word_like(text.substr(begin, end - begin));
+  context_.replace(request_, line.begin + begin, end - begin, word);
   return true;
 }
 

@@ -25,7 +25,7 @@ class RequestMutator {
   // Words that the word mutations put in, and that lines put in take as
   // keys and values. Not owned: they must outlive the calls. Null or empty
   // for none, and then no word mutation is drawn.
-  void set_dictionary(const std::vector<std::string>* words) { context_.dictionary = words; }
+  void set_dictionary(const std::vector<std::string>* words) { context_.set_dictionary(words); }
 
   // Applies one to a few mutations to `request` in place and never lets it
   // grow past the cap (a longer request is first cut to it). When any seed

@@ -37,9 +37,17 @@ bool SeedShapes::has_seed_first_line(std::string_view request) const {
   if (line_feed == std::string_view::npos) return false;
   std::string_view line = request.substr(0, line_feed);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  std::size_t blank = line.find(' ');
+  std::string_view after_word = blank == std::string_view::npos ? "" : line.substr(blank);
   for (std::size_t index : shaped_) {
     TextSpan first = entries_[index].shape.lines.front().text;
-    if (std::string_view((*seeds_)[index]).substr(first.begin, first.size) == line) return true;
+    std::string_view seed_line = std::string_view((*seeds_)[index]).substr(first.begin, first.size);
+    if (seed_line == line) return true;
+    std::size_t seed_blank = seed_line.find(' ');
+    if (!after_word.empty() && seed_blank != std::string_view::npos &&
+        seed_line.substr(seed_blank) == after_word) {
+      return true;
+    }
   }
   return false;
 }

@@ -25,7 +25,8 @@ class SeedShapes {
   std::size_t pick_shaped(MutationRandom& random) const;
   const LineShape& shape(std::size_t index) const { return entries_[index].shape; }
   // Whether the first line of `request`, up to its line end, is that of a
-  // shaped seed.
+  // shaped seed, or one with only its first word changed: a command put in
+  // from the dictionary is worth going on from, as a broken line is not.
   bool has_seed_first_line(std::string_view request) const;
   // The key of a line of a shaped seed; empty when no line has a key
   // before its ':'.

@@ -67,7 +67,8 @@ bool replace_word(MutationContext& context, std::string& request) {
   if (!context.has_dictionary() || request.empty()) return false;
   TextSpan word = find_word(request, random_offset(context, request));
   if (word.size == 0) return false;
-  context.replace(request, word.begin, word.size, context.dictionary_word());
+  std::string_view old_word(request.data() + word.begin, word.size);
+  context.replace(request, word.begin, word.size, context.dictionary_word_like(old_word));
   return true;
 }
 

@@ -36,6 +36,7 @@ struct ModuleUnderTest {
   std::vector<std::string> words;
   bool bound = false;
   bool repeatable = true;
+  bool faults_after_release = false;  // found by the release check
   std::string first_reply;  // to the first seed, in the requests check
   bool has_first_reply = false;
   // The replies found to lie in static data or on the stack, by the checks
