@@ -6,9 +6,11 @@
 # the loop's median share of the floor's median, which must be at least a
 # half.
 #
-#   bench/fuzz_compare.sh BUILD_DIR DATA_DIR [ROUNDS] [SECONDS]
+#   bench/fuzz_compare.sh BUILD_DIR DATA_DIR [ROUNDS] [SECONDS] [STRING]
 #
 # BUILD_DIR is a tree of the bench preset; DATA_DIR receives the run folder.
+# STRING is test.ini's request as the file writes it ("hello" by default):
+# a request of lines there has the fuzzer keep its shape.
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
@@ -16,12 +18,13 @@ mkdir -p "$2"
 data=$(cd "$2" && pwd)
 rounds=${3:-3}
 seconds=${4:-2}
+string=${5:-hello}
 
 folder=$data/fuzz
 mkdir -p "$folder"
 cp "$build/src/modtest" "$build/bench/modtest_fuzz_floor" "$build/examples/echo.so" "$folder/"
 printf 'echo : echo.so\n' >"$folder/saori.ini"
-printf 'string:hello\nsaori:echo\n' >"$folder/test.ini"
+printf 'string:%s\nsaori:echo\n' "$string" >"$folder/test.ini"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
