@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
     settings.fuzz_seconds = options.fuzz_seconds;
     settings.seed = options.has_seed ? options.seed : seed_from_clock();
     settings.in_process = options.in_process;
+    settings.quiet = options.quiet;
     settings.junit_path = options.junit_path;
     int exit_code = run_validate(settings, kUsageLine);
     note_run_ends_on_its_own();

@@ -5,12 +5,12 @@
 
 const char kUsageLine[] =
     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
+    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
     "               --interactive] [--junit FILE] [--help] [--version]\n";
 
 const char kHelpText[] =
     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
+    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
     "               --interactive] [--junit FILE] [--help] [--version]\n"
     "\n"
     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
@@ -39,6 +39,8 @@ const char kHelpText[] =
     "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
     "  --in-process   with --validate: run every check in this one process, for a\n"
     "                 debugger; the first fault then ends the run\n"
+    "  --quiet        with --validate: no binding lines and no warning lines on\n"
+    "                 standard error; faults and the report remain\n"
     "  --interactive  bind the modules of saori.ini, then send each line of\n"
     "                 standard input as a request and print the reply; :help\n"
     "                 in the session lists its commands\n"
@@ -66,7 +68,7 @@ Options usage_error(std::string error) {
 const char* const kValueOptions[] = {"--check",        "--module", "--cases", "--dict",
                                      "--fuzz-seconds", "--seed",   "--junit"};
 const char* const kFlagOptions[] = {"--update", "--validate", "--interactive", "--in-process",
-                                    "--help",   "--version",  "--host"};
+                                    "--quiet",  "--help",     "--version",     "--host"};
 
 bool is_one_of(const std::string& name, const char* const* names, std::size_t count) {
   for (std::size_t index = 0; index < count; ++index) {
@@ -117,6 +119,7 @@ Options parse_options(int argc, const char* const* argv) {
       if (name == "--validate") validate = true;
       if (name == "--interactive") interactive = true;
       if (name == "--in-process") options.in_process = validate_only = true;
+      if (name == "--quiet") options.quiet = validate_only = true;
       if (name == "--help") help = true;
       if (name == "--version") version = true;
       if (name == "--host") host = true;
@@ -182,8 +185,8 @@ Options parse_options(int argc, const char* const* argv) {
     return usage_error("--update works only with --check");
   } else if (validate_only && !validate) {
     return usage_error(
-        "--module, --cases, --dict, --fuzz-seconds, --seed and --in-process work only "
-        "with --validate");
+        "--module, --cases, --dict, --fuzz-seconds, --seed, --in-process and --quiet work "
+        "only with --validate");
   } else if (!options.junit_path.empty() && !check && !validate) {
     return usage_error("--junit works only with --check or --validate");
   } else if (check) {

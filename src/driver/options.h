@@ -24,6 +24,7 @@ struct Options {
   std::uint64_t seed = 0;            // --seed
   bool has_seed = false;
   bool in_process = false;  // --in-process
+  bool quiet = false;       // --quiet
   std::string error;        // kUsageError: what is wrong, one line without "modtest: "
 };
 

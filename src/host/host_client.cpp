@@ -206,9 +206,10 @@ bool ModuleHost::await_answer(FrameType expected, double timeout_seconds, Frame&
 }
 
 bool ModuleHost::bind(double timeout_seconds, std::vector<BoundModule>& modules,
-                      std::string_view only) {
+                      std::string_view only, bool quietly) {
   Frame answer;
-  if (!exchange(FrameType::kBind, only, FrameType::kBound, timeout_seconds, answer)) return false;
+  FrameType type = quietly ? FrameType::kBindQuietly : FrameType::kBind;
+  if (!exchange(type, only, FrameType::kBound, timeout_seconds, answer)) return false;
   if (answer.type == FrameType::kBound && decode_bound(answer.payload, modules)) return true;
   finish(HostEnd::kBadAnswer, timeout_seconds);
   return false;

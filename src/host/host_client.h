@@ -60,9 +60,11 @@ class ModuleHost {
   // Serves the frames in this very process instead, binding from saori.ini
   // in `directory`: for a debugger. A fault then ends this process.
   bool start_in_process(const std::string& directory);
-  // Binds every module of the list, or only those named `only`.
+  // Binds every module of the list, or only those named `only`; `quietly`
+  // without the binding lines, and with the contract warnings left to the
+  // parent to tell.
   bool bind(double timeout_seconds, std::vector<BoundModule>& modules,
-            std::string_view only = std::string_view());
+            std::string_view only = std::string_view(), bool quietly = false);
   HostReply request(std::string_view module, std::string_view bytes, double timeout_seconds);
   // The validator's orders (check_frames.h).
   HostReply padded_request(const PaddedRequestOrder& order, double timeout_seconds);

@@ -32,7 +32,7 @@ bool hear_warning(const ModuleRecord*, const char* text) {
   ++listening->warnings_heard;
   if (std::strstr(text, kForeignReplyWords) != nullptr) ++listening->foreign_replies_heard;
   if (listening->warnings.size() < kWarningsKept) listening->warnings.emplace_back(text);
-  return listening->warnings_heard <= kWarningsPrintedPerFrame;
+  return !listening->quiet && listening->warnings_heard <= kWarningsPrintedPerFrame;
 }
 
 void write_frame_header(FrameType type, std::size_t length) {
@@ -85,11 +85,14 @@ void refuse(std::string& out, Refusal refusal) {
 }
 
 // A second bind starts afresh, as a new run would.
-void bind(HostState& state, const std::string& only, std::string& out) {
+void bind(HostState& state, const std::string& only, bool quietly, std::string& out) {
   unload_host_modules(state);
   state.only_name = only;
   state.registry.only_name = only.empty() ? nullptr : state.only_name.c_str();
+  state.quiet = quietly;
+  mute_binding_lines(quietly);
   load_module_list(&state.registry, state.directory.c_str());
+  mute_binding_lines(false);
   state.bound = true;
   std::vector<BoundModule> modules;
   for (const ModuleRecord* record = state.registry.head;
@@ -214,7 +217,8 @@ bool serve_frame(HostState& state, const Frame& frame, std::string& out) {
   bool goes_on = true;
   switch (frame.type) {
     case FrameType::kBind:
-      bind(state, frame.payload, answer);
+    case FrameType::kBindQuietly:
+      bind(state, frame.payload, frame.type == FrameType::kBindQuietly, answer);
       break;
     case FrameType::kRequest:
     case FrameType::kPaddedRequest:

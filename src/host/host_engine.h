@@ -16,6 +16,8 @@ struct HostState {
   std::string directory;  // where saori.ini is
   ModuleRegistry registry;
   bool bound = false;
+  // Bound quietly: warnings go out as frames alone, for the parent to tell.
+  bool quiet = false;
   std::string only_name;  // the one module bound, when the bind named one
   // The contract warnings of the frame being answered.
   std::vector<std::string> warnings;

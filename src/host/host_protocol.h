@@ -17,6 +17,9 @@ enum class FrameType : unsigned char {
   // bind every module of saori.ini, or only those the payload names;
   // answered by kBound
   kBind = 'b',
+  // the same without the binding lines, and with the contract warnings
+  // told by their frames alone: a host of many alike
+  kBindQuietly = 'c',
   kRequest = 'r',  // module name, NUL, request bytes; answered by kReply or kRefused
   kMemory = 'm',   // answered by kMemoryInUse
   kUnload = 'u',   // unload and release every module; answered by kDone

@@ -84,6 +84,16 @@ void init_record(ModuleRecord* record) {
   record->next = nullptr;
 }
 
+static bool binding_lines_are_muted = false;
+
+void mute_binding_lines(bool muted) {
+  binding_lines_are_muted = muted;
+}
+
+bool binding_lines_muted() {
+  return binding_lines_are_muted;
+}
+
 int bind_module(ModuleRecord* record, const char* path) {
   // A library's own initialisation runs as it loads: a module call too.
   enter_module_call(record->name, path, "library initialisation");
@@ -103,7 +113,7 @@ int bind_module(ModuleRecord* record, const char* path) {
     std::fputs(kLoadNotExported, stdout);
     return 0;
   }
-  std::fputs(kLibraryLoading, stdout);
+  if (!binding_lines_are_muted) std::fputs(kLibraryLoading, stdout);
   char* directory = host_copy_text(path);
   if (directory == nullptr) {
     std::fputs(kModulePathAllocError, stdout);

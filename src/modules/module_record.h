@@ -22,6 +22,11 @@ void init_record(ModuleRecord* record);
 // with the library's directory. Prints its progress and failure lines.
 // Returns 1 when `load` accepted, else 0; the state flag is left to the caller.
 int bind_module(ModuleRecord* record, const char* path);
+// Leaves out the lines that tell a module is being bound ("dll loading.",
+// its name and path) until called with false; the lines of a failure stay.
+// A host that binds a module the run has bound before says them once.
+void mute_binding_lines(bool muted);
+bool binding_lines_muted();
 
 // Sends the NUL-terminated request in `*buffer` to the module. The buffer
 // is replaced by a new one holding the reply and a NUL, which the caller

@@ -94,8 +94,10 @@ int add_module_from_line(ModuleRegistry* registry, const char* line, ModuleRecor
     std::printf(kLoadFailureFormat, record->path);
   }
   registry->count += 1;
-  std::printf(kModuleNameFormat, get_name(record));
-  std::printf(kModulePathFormat, get_path(record));
+  if (!binding_lines_muted()) {
+    std::printf(kModuleNameFormat, get_name(record));
+    std::printf(kModulePathFormat, get_path(record));
+  }
   return 1;
 }
 

@@ -99,7 +99,8 @@ bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const 
     return false;
   }
   std::vector<BoundModule> modules;
-  if (!host.bind(kStartSeconds + answer_seconds(settings), modules, module)) {
+  // The bind check's host has said the binding lines: the others do not.
+  if (!host.bind(kStartSeconds + answer_seconds(settings), modules, module, true)) {
     why = "binding it " + describe_fault(fault_kind(host), settings);
     return false;
   }

@@ -94,7 +94,9 @@ void start_fuzz(const ValidateSettings& settings, ModuleUnderTest& module) {
   auto host = std::make_shared<ModuleHost>();
   std::string why;
   double before = seconds_now();
-  if (!start_check_host(*host, settings, module.name, why)) return;
+  // Every fuzzing host is quiet: the report gives each fault it meets, and
+  // a fault the checks before meet too would be told twice.
+  if (!start_check_host(*host, settings, module.name, why, true)) return;
   module.fuzz_slice =
       std::max(kShortestSliceSeconds, kSliceToStartRatio * (seconds_now() - before));
   double slice = std::min(module.fuzz_slice, settings.fuzz_seconds);
@@ -109,10 +111,15 @@ CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module
   std::shared_ptr<ModuleHost> host = std::move(module.fuzz_host);
   double sent_at = module.fuzz_started;
   double slice = std::min(module.fuzz_slice, settings.fuzz_seconds);
+  if (host != nullptr) result.seconds_before_turn = seconds_now() - sent_at;
   if (host == nullptr) {
     host = std::make_shared<ModuleHost>();
     double before = seconds_now();
-    if (!start_or_find(*host, settings, module, result)) return result;
+    std::string why;
+    if (!start_check_host(*host, settings, module.name, why, true)) {
+      result.find(why);
+      return result;
+    }
     sent_at = seconds_now();
     module.fuzz_slice = std::max(kShortestSliceSeconds, kSliceToStartRatio * (sent_at - before));
     slice = std::min(module.fuzz_slice, settings.fuzz_seconds);
@@ -149,8 +156,6 @@ CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module
     if (left < kLeastSecondsForAHost) break;
     host = std::make_shared<ModuleHost>();
     std::string why;
-    // The hosts after the first are quiet: their binding lines are the
-    // first's, and the report gives every fault they meet.
     double before = seconds_now();
     if (!start_check_host(*host, settings, module.name, why, true)) break;
     // A start's time is the fuzz time's too, or a module that faults on

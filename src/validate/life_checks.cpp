@@ -43,7 +43,7 @@ CheckResult check_bind(const ValidateSettings& settings, ModuleUnderTest& module
   }
   std::vector<BoundModule> modules;
   Clock::time_point start = Clock::now();
-  bool answered = host.bind(answer_seconds(settings), modules, module.name);
+  bool answered = host.bind(answer_seconds(settings), modules, module.name, settings.quiet);
   double seconds = seconds_since(start);
   result.number("load_seconds", seconds);
   if (!answered) {
@@ -146,7 +146,7 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
   HostReply first_life = host.padded_request(first, answer_seconds(settings));
   std::vector<BoundModule> modules;
   bool second = first_life.kind != HostReply::kEnded && host.unload(answer_seconds(settings)) &&
-                host.bind(answer_seconds(settings), modules, module.name);
+                host.bind(answer_seconds(settings), modules, module.name, true);
   if (!second) {
     result.find(describe_fault(fault_kind(host), settings) + " before its second life began");
     return result;

@@ -40,7 +40,9 @@ CheckResult send_each(const ValidateSettings& settings, ModuleUnderTest& module,
   std::size_t sent = 0;
   std::size_t faults = 0;
   for (const std::string& request : requests) {
-    if (!host.running() && !start_check_host(host, settings, module.name, why)) {
+    // A host after a fault is quiet: the first fault's line is on standard
+    // error, and the report gives the rest.
+    if (!host.running() && !start_check_host(host, settings, module.name, why, faults > 0)) {
       if (result.outcome != CheckResult::kFinding) result.find(why);
       break;
     }
@@ -84,10 +86,41 @@ std::vector<std::string> unfaulted_seeds(const ModuleUnderTest& module) {
   return seeds;
 }
 
+namespace {
+
+// The words of a warning with each run of digits as one '#': warnings that
+// differ only in a number are one kind.
+std::string warning_kind(const std::string& warning) {
+  std::string kind;
+  for (std::size_t at = 0; at < warning.size(); ++at) {
+    bool digit = warning[at] >= '0' && warning[at] <= '9';
+    if (!digit) {
+      kind.push_back(warning[at]);
+    } else if (kind.empty() || kind.back() != '#') {
+      kind.push_back('#');
+    }
+  }
+  return kind;
+}
+
+void tally_warning(ModuleUnderTest& module, const std::string& warning) {
+  std::string kind = warning_kind(warning);
+  for (ModuleUnderTest::ToldWarning& told : module.told) {
+    if (told.kind == kind) {
+      ++told.times;
+      return;
+    }
+  }
+  module.told.push_back({kind, warning, 1});
+}
+
+}  // namespace
+
 bool note_warnings(const std::vector<std::string>& warnings, CheckResult& result,
                    ModuleUnderTest& module, const std::string& request) {
   bool found = false;
   for (const std::string& warning : warnings) {
+    tally_warning(module, warning);
     if (is_foreign_reply(warning)) {
       if (module.foreign_replies.empty()) module.foreign_replies.push_back(warning);
     } else if (std::find(module.warned.begin(), module.warned.end(), warning) !=

@@ -18,6 +18,7 @@ struct ValidateSettings {
   double fuzz_seconds = 10;
   std::uint64_t seed = 0;
   bool in_process = false;  // every check in this very process, for a debugger
+  bool quiet = false;       // --quiet: no binding lines and no warning lines
   std::string junit_path;   // --junit
   // Set by the run: where saori.ini is, and how long a call may take.
   std::string directory;
@@ -30,6 +31,7 @@ class ModuleHost;
 // What a check learned of the module that later checks use.
 struct ModuleUnderTest {
   std::string name;
+  std::string path;  // its file, as saori.ini names it from the run's folder
   std::vector<std::string> seeds;
   // The fuzzer's dictionary: words of the seeds, of --dict and of the
   // module's own file.
@@ -37,7 +39,7 @@ struct ModuleUnderTest {
   bool bound = false;
   bool repeatable = true;
   bool faults_after_release = false;  // found by the release check
-  std::string first_reply;  // to the first seed, in the requests check
+  std::string first_reply;            // to the first seed, in the requests check
   bool has_first_reply = false;
   // The replies found to lie in static data or on the stack, by the checks
   // that sent requests: the reply-blocks check reports them.
@@ -47,6 +49,14 @@ struct ModuleUnderTest {
   // rather than keep it twice.
   std::vector<std::string> faulted;
   std::vector<std::string> warned;  // contract warnings found already
+  // Every contract warning the hosts sent, once per kind, and how often:
+  // told on standard error once the module's checks are done.
+  struct ToldWarning {
+    std::string kind;  // the words with their numbers left out
+    std::string text;  // the first one's words
+    std::uint64_t times;
+  };
+  std::vector<ToldWarning> told;
   struct KeptFinding {
     std::string request;
     FaultKind fault;
@@ -78,6 +88,9 @@ struct CheckResult {
   std::string list_key;
   std::vector<std::vector<Field>> list;
   double seconds = 0;
+  // Time the check took before its turn came, such as a fuzzer started
+  // early beside the checks before it.
+  double seconds_before_turn = 0;
 
   void number(const std::string& key, double value);
   void text(const std::string& key, const std::string& value);

@@ -57,6 +57,17 @@ int bail_out(const char* fault, int exit_code) {
   return exit_code;
 }
 
+// Each kind of contract warning once, with how often the hosts met it.
+void tell_warnings(const ModuleUnderTest& module) {
+  for (const ModuleUnderTest::ToldWarning& told : module.told) {
+    std::fprintf(stderr, "modtest: module %s (%s) %s", module.name.c_str(), module.path.c_str(),
+                 told.text.c_str());
+    if (told.times > 1)
+      std::fprintf(stderr, " (%llu times)", static_cast<unsigned long long>(told.times));
+    std::fputc('\n', stderr);
+  }
+}
+
 int usage_error(const std::string& what, const char* usage_line) {
   std::fprintf(stderr, "modtest: %s\n%s", what.c_str(), usage_line);
   return kExitUsage;
@@ -113,7 +124,8 @@ int run_validate(ValidateSettings settings, const char* usage_line) {
     modules[index].seeds = seeds;
     std::size_t listed_at = static_cast<std::size_t>(
         std::find(listed.begin(), listed.end(), names[index]) - listed.begin());
-    modules[index].words = module_dictionary(listed_paths[listed_at], seeds, dictionary);
+    modules[index].path = listed_paths[listed_at];
+    modules[index].words = module_dictionary(modules[index].path, seeds, dictionary);
   }
   const std::vector<ValidateCheck>& checks = validate_checks();
   std::size_t total = modules.size() * checks.size();
@@ -136,13 +148,15 @@ int run_validate(ValidateSettings settings, const char* usage_line) {
     for (const ValidateCheck& check : checks) {
       Clock::time_point start = Clock::now();
       CheckResult result = check.run(settings, module);
-      result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+      result.seconds =
+          std::chrono::duration<double>(Clock::now() - start).count() + result.seconds_before_turn;
       report_check(++number, module.name, check.name, result);
       add_junit_result(junit, module.name, check.name, result);
       findings += result.outcome == CheckResult::kFinding ? 1 : 0;
       skipped += result.outcome == CheckResult::kSkipped ? 1 : 0;
       if (check.run == check_bind && !module.bound) module.fuzz_host.reset();
     }
+    if (!settings.quiet) tell_warnings(module);
   }
   end_validate_report(total, findings, skipped);
   if (!settings.junit_path.empty() && !write_junit_file(junit, settings.junit_path, error)) {

@@ -43,7 +43,7 @@ const std::string kBinding =
 const std::string kCheck = "--check cases.txt";
 const std::string kUsage =
     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
+    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
     "               --interactive] [--junit FILE] [--help] [--version]\n";
 
 const CheckRun kRuns[] = {
@@ -177,7 +177,7 @@ const CheckRun kRuns[] = {
     {"Version", std::nullopt, "--version", "", 0, "modtest {V}\n", ""},
     {"Help", std::nullopt, "--help dropped.txt", "", 0,
      "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-     "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
+     "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
      "               --interactive] [--junit FILE] [--help] [--version]\n"
      "\n"
      "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
@@ -206,6 +206,8 @@ const CheckRun kRuns[] = {
      "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
      "  --in-process   with --validate: run every check in this one process, for a\n"
      "                 debugger; the first fault then ends the run\n"
+     "  --quiet        with --validate: no binding lines and no warning lines on\n"
+     "                 standard error; faults and the report remain\n"
      "  --interactive  bind the modules of saori.ini, then send each line of\n"
      "                 standard input as a request and print the reply; :help\n"
      "                 in the session lists its commands\n"

@@ -98,7 +98,9 @@ const HostRun kRuns[] = {
      {kBind, request("echo", "one"), request("crash", "boom"), request("echo", "never")},
      // What the fault was and in which file, and the request in the
      // module's hands at the fault, for the parent.
-     {kBound, reply("one"), {FrameType::kFaultPlace, "a code, in crash"},
+     {kBound,
+      reply("one"),
+      {FrameType::kFaultPlace, "a code, in crash"},
       {FrameType::kRequestAtFault, "boom"}},
      kBinding + "[crash_request request 4]\n[crash_request about to fail]\n" +
          "modtest: module crash ({D}crash{X}) crashed in request: {WHY}\n",

@@ -140,12 +140,23 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
   std::string messages;
   read_report(run.out, found, reproducers, messages);
   EXPECT_EQ(run.out.rfind("TAP version 13\n1..9\n", 0), 0u) << run.out;
+  // Standard error stays short: the binding lines once, each kind of
+  // warning once.
+  std::istringstream error_lines(run.err);
+  std::set<std::string> said;
+  std::size_t binding_lines = 0;
+  for (std::string line; std::getline(error_lines, line);) {
+    binding_lines += is_binding_line(line);
+    if (line.rfind("modtest: ", 0) == 0) {
+      EXPECT_TRUE(said.insert(line).second) << run.err;
+    }
+  }
+  EXPECT_LE(binding_lines, 3u) << run.err;
   if (*row.finding == '\0') {
     EXPECT_EQ(run.exit_code, 0) << run.out;
     EXPECT_TRUE(found.empty()) << run.out;
-    std::istringstream lines(run.err);
-    std::string line;
-    while (std::getline(lines, line)) EXPECT_TRUE(is_binding_line(line)) << line;
+    EXPECT_EQ(binding_lines, 3u) << run.err;
+    EXPECT_TRUE(said.empty()) << run.err;
     return;
   }
   EXPECT_EQ(run.exit_code, 1) << run.out << run.err;
@@ -197,6 +208,12 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
 
   RunFolder::Result both = folder.run_with("--validate=yes");
   EXPECT_EQ(both.exit_code, 2);
+
+  // Quiet: the report alone, and a contract warning only in it.
+  RunFolder::Result quiet = folder.run_with("--validate --quiet --fuzz-seconds 0.2");
+  EXPECT_EQ(quiet.exit_code, 1);
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_NE(quiet.out.find("not ok 15 - fixed: reply-blocks\n"), std::string::npos) << quiet.out;
 
   RunFolder::Result run = folder.run_with("--validate --fuzz-seconds=0.5 --junit report.xml");
   EXPECT_EQ(run.exit_code, 1);
