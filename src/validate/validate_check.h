@@ -19,6 +19,9 @@ struct ValidateSettings {
   std::uint64_t seed = 0;
   bool in_process = false;  // every check in this very process, for a debugger
   std::string junit_path;   // --junit
+  // The tool as the command line named it (argv[0]): a reproducer's command
+  // runs the very modtest that found the fault.
+  std::string tool = "modtest";
   // Set by the run: where saori.ini is, and how long a call may take.
   std::string directory;
   double call_seconds = 5;
@@ -37,7 +40,7 @@ struct ModuleUnderTest {
   bool bound = false;
   bool repeatable = true;
   bool faults_after_release = false;  // found by the release check
-  std::string first_reply;  // to the first seed, in the requests check
+  std::string first_reply;            // to the first seed, in the requests check
   bool has_first_reply = false;
   // The replies found to lie in static data or on the stack, by the checks
   // that sent requests: the reply-blocks check reports them.
