@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
     settings.in_process = options.in_process;
     settings.quiet = options.quiet;
     settings.junit_path = options.junit_path;
+    if (argc > 0 && argv[0] != nullptr && *argv[0] != '\0') settings.tool = argv[0];
     int exit_code = run_validate(settings, kUsageLine);
     note_run_ends_on_its_own();
     return exit_code;

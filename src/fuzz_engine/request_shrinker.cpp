@@ -85,11 +85,18 @@ bool remove_chunks(Shrinking& shrinking, std::size_t chunk, std::string& candida
   return removed;
 }
 
+// A letter reads most plainly, then a digit, then a blank: the first of
+// them that keeps the fault stays.
+constexpr char kPlainBytes[] = {'a', '0', ' '};
+
 void simplify_bytes(Shrinking& shrinking, std::string& candidate) {
   for (std::size_t at = 0; at < shrinking.best().size() && !shrinking.exhausted(); ++at) {
-    candidate = shrinking.best();
-    candidate[at] = 'a';
-    shrinking.take(candidate);
+    for (char plain : kPlainBytes) {
+      if (shrinking.best()[at] == plain) break;
+      candidate = shrinking.best();
+      candidate[at] = plain;
+      if (shrinking.take(candidate)) break;
+    }
   }
 }
 

@@ -13,7 +13,8 @@ struct ShrinkLimits {
   std::size_t most_tries = 1000;
   // Wall-clock seconds for the whole shrink; 0 for none.
   double deadline_seconds = 0;
-  // Whether the bytes left are then tried as 'a', which reads more plainly.
+  // Whether each byte left is then tried as 'a', '0' and ' ', which read
+  // more plainly than what the fuzzer made.
   bool simplify_bytes = true;
 };
 

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 
+#include "check/cases_file.h"
 #include "check/cases_update.h"
 #include "fuzz_engine/request_shrinker.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "validate/validate_checks.h"
 
 namespace {
 
@@ -27,6 +29,70 @@ std::string file_name_part(const std::string& name) {
     part.push_back(plain ? byte : '_');
   }
   return part.empty() ? "module" : part;
+}
+
+std::string findings_stem(const std::string& module, const char* check) {
+  return std::string(kFindingsFolder) + "/" + file_name_part(module) + "-" + check + "-";
+}
+
+// A finding file's first line up to its check: the fault in the same words
+// is the same fault.
+std::string finding_heading(const ValidateSettings& settings, const std::string& module,
+                            const FaultKind& fault) {
+  return "# modtest --validate: module " + module + " " + describe_fault_fully(fault, settings) +
+         " in request (";
+}
+
+// The command that replays the finding file `path`. A tool named with a
+// blank is quoted, so that a shell takes it as one word.
+std::string replay_command(const ValidateSettings& settings, const FaultKind& fault,
+                           const std::string& path) {
+  bool blank = settings.tool.find_first_of(" \t") != std::string::npos;
+  std::string command = (blank ? "\"" + settings.tool + "\"" : settings.tool) + " --check " + path;
+  if (is_hang(fault)) command = "MODTEST_TIMEOUT=" + settings.call_seconds_text + " " + command;
+  return command;
+}
+
+std::string first_line(const std::string& path) {
+  std::string line;
+  std::FILE* file = open_binary_file(path.c_str());
+  if (file == nullptr) return line;
+  for (int byte = std::fgetc(file); byte != EOF && byte != '\n'; byte = std::fgetc(file)) {
+    line.push_back(static_cast<char>(byte));
+  }
+  std::fclose(file);
+  return line;
+}
+
+// Whether the finding file `path` holds `request` for `module` as its case,
+// read as --check reads it, so that any way of writing the bytes counts.
+bool holds_request(const std::string& path, const std::string& module, const std::string& request) {
+  CasesFile file;
+  std::vector<std::string> errors;
+  if (read_cases_file(path, file, errors) != kCasesRead) return false;
+  const CheckCase& first = file.cases.front();
+  return file.modules[first.module] == module && file.view(first, first.request) == request;
+}
+
+// A file of an earlier run, of any check, that keeps this very finding; ""
+// for none. Files are numbered from 1 with no gap that a run leaves, so the
+// first number with no file ends a check's files.
+std::string find_kept_file(const ValidateSettings& settings, const std::string& module,
+                           const std::string& request, const FaultKind& fault) {
+  std::string heading = finding_heading(settings, module, fault);
+  for (const ValidateCheck& check : validate_checks()) {
+    std::string stem = findings_stem(module, check.name);
+    for (unsigned number = 1; number < 100000; ++number) {
+      std::string path = stem + std::to_string(number) + ".txt";
+      std::FILE* file = open_binary_file(path.c_str());
+      if (file == nullptr) break;
+      std::fclose(file);
+      if (first_line(path).rfind(heading, 0) == 0 && holds_request(path, module, request)) {
+        return path;
+      }
+    }
+  }
+  return "";
 }
 
 // Sends each candidate to a host kept alive for as long as candidates do
@@ -91,7 +157,7 @@ std::string shrink_faulting_request(const ValidateSettings& settings, const std:
 
 std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
                          const std::string& module, const char* check, const std::string& request,
-                         const FaultKind& fault) {
+                         const FaultKind& fault, const std::string& first_met) {
   std::string value;
   if (!encode_reply_value(request, value)) {
     result.text("reproduce",
@@ -99,13 +165,19 @@ std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
                 "or a lead byte before a line break)");
     return "";
   }
+  std::string same = find_kept_file(settings, module, request, fault);
+  if (!same.empty()) {
+    std::string command = replay_command(settings, fault, same);
+    result.text("same_as_file", same);
+    result.text("reproduce", command);
+    return command;
+  }
   if (!make_directory(kFindingsFolder)) {
     result.text("reproduce",
                 std::string("none: the folder ") + kFindingsFolder + " could not be made");
     return "";
   }
-  std::string stem =
-      std::string(kFindingsFolder) + "/" + file_name_part(module) + "-" + check + "-";
+  std::string stem = findings_stem(module, check);
   std::FILE* file = nullptr;
   std::string path;
   for (unsigned number = 1; file == nullptr && number < 100000; ++number) {
@@ -116,17 +188,21 @@ std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
     result.text("reproduce", "none: no new file could be made in " + std::string(kFindingsFolder));
     return "";
   }
-  std::string text = "# modtest --validate: module " + module + " " +
-                     describe_fault_fully(fault, settings) + " in request (" + check + " check)\n" +
+  std::string text = finding_heading(settings, module, fault) + check + " check)\n" +
                      "module: " + module + "\nrequest: " + value + "\n";
+  // Commented out, so that --check replays the shrunk request alone.
+  std::string first_value;
+  if (first_met != request && encode_reply_value(first_met, first_value)) {
+    text += "\n# The request as first met, before it was shrunk:\n# module: " + module +
+            "\n# request: " + first_value + "\n";
+  }
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   written = std::fclose(file) == 0 && written;
   if (!written) {
     result.text("reproduce", "none: " + path + " could not be written");
     return "";
   }
-  std::string command = "modtest --check " + path;
-  if (is_hang(fault)) command = "MODTEST_TIMEOUT=" + settings.call_seconds_text + " " + command;
+  std::string command = replay_command(settings, fault, path);
   result.text("reproduce", command);
   return command;
 }
@@ -160,7 +236,7 @@ void report_faulting_request(CheckResult& result, const ValidateSettings& settin
       return;
     }
   }
-  std::string command = keep_finding(result, settings, module.name, check, shrunk, fault);
+  std::string command = keep_finding(result, settings, module.name, check, shrunk, fault, request);
   if (!command.empty()) {
     module.kept.push_back({shrunk, fault, check, command});
   }

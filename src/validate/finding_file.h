@@ -24,13 +24,15 @@ std::string shrink_faulting_request(const ValidateSettings& settings, const std:
                                     std::vector<FaultMet>* others = nullptr);
 
 // Writes `request` as the case of a new file modtest-findings/MODULE-CHECK-N.txt
-// under the current folder, N the first number no file has, and sets the
-// result's `reproduce` field to the command that replays it. Says in the
-// result why, when no file could be written.
+// under the current folder, N the first number no file has, with `first_met`,
+// the request before shrinking, commented out after it when it differs. Sets
+// the result's `reproduce` field to the command that replays it. A file of
+// an earlier run with the same fault and request is named (`same_as_file`)
+// instead. Says in the result why, when no file could be kept.
 // Returns the command, empty when none could be kept.
 std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
                          const std::string& module, const char* check, const std::string& request,
-                         const FaultKind& fault);
+                         const FaultKind& fault, const std::string& first_met);
 
 // Both: what a check does with a request that made the module fault. A
 // fault an earlier check kept, the same one at the same place or from the

@@ -20,6 +20,9 @@ struct ValidateSettings {
   bool in_process = false;  // every check in this very process, for a debugger
   bool quiet = false;       // --quiet: no binding lines and no warning lines
   std::string junit_path;   // --junit
+  // The tool as the command line named it (argv[0]): a reproducer's command
+  // runs the very modtest that found the fault.
+  std::string tool = "modtest";
   // Set by the run: where saori.ini is, and how long a call may take.
   std::string directory;
   double call_seconds = 5;

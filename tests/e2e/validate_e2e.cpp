@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -27,6 +28,8 @@ struct ValidateRow {
   // How long it is fuzzed, and how many distinct faults its finding holds.
   const char* fuzz_seconds = "1";
   std::size_t faults = 1;
+  // Whether a reproducer keeps, commented out, the longer request first met.
+  bool first_met = false;
 };
 
 // A request of lines: a command line, header lines, an empty line.
@@ -49,7 +52,7 @@ const ValidateRow kRows[] = {
     {"NegativeLength", "length_negative", "", "requests", "fuzz",
      "set a negative reply length (-5)", ""},
     {"CrashOnLongRequest", "crash_on_long", "", "long-requests", "fuzz", "crashed in request",
-     "crashed in request"},
+     "crashed in request", "", "1", 1, true},
     {"CrashOnBackslash", "crash_on_backslash", "", "fuzz", "", "crashed in request",
      "crashed in request"},
     {"ReadsToNul", "read_to_nul", "", "request-bounds", "", "reads beyond the request's length",
@@ -104,7 +107,7 @@ void read_report(const std::string& report, std::set<std::string>& found,
     const std::string reproduce = "reproduce: \"";
     std::size_t field = line.find_first_not_of(" -");
     if (field != std::string::npos && line.compare(field, reproduce.size(), reproduce) == 0 &&
-        line.find("--check ") != std::string::npos) {
+        line.find(" --check ") != std::string::npos) {
       std::size_t start = field + reproduce.size();
       reproducers.push_back(line.substr(start, line.size() - start - 1));
     }
@@ -172,15 +175,34 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
   // Each distinct fault has a reproducer of its own, which replays it.
   std::set<std::string> distinct(reproducers.begin(), reproducers.end());
   ASSERT_GE(distinct.size(), row.faults) << run.out;
+  bool first_met = false;
   for (const std::string& command : distinct) {
-    // The command as the report gives it, with this folder's tool.
-    std::size_t tool = command.find("modtest --check ");
+    // The command as the report gives it: the environment, the tool as this
+    // run named it, and the file.
+    std::size_t check = command.find(" --check ");
+    std::string file = command.substr(check + std::string(" --check ").size());
+    std::size_t tool = command.rfind(' ', check - 1);
+    tool = tool == std::string::npos ? 0 : tool + 1;
     std::string environment = command.substr(0, tool);
-    std::string file = command.substr(tool + std::string("modtest --check ").size());
+    std::string tool_name = command.substr(tool, check - tool);
+    std::string own = folder.tool().filename().string();
+    if (RunFolder::under_wine()) {
+      EXPECT_EQ(tool_name.substr(tool_name.find_last_of("/\\") + 1), own) << command;
+    } else {
+      EXPECT_EQ(tool_name, "./" + own) << command;
+    }
     EXPECT_TRUE(std::filesystem::exists(folder.path() / file)) << file;
+    std::string kept = read_file(folder.path() / file);
+    first_met = first_met || (kept.find("\n# The request as first met") != std::string::npos &&
+                              kept.find("\n# request: ") != std::string::npos);
     RunFolder::Result replay = folder.run_with("--check " + file, environment);
     EXPECT_NE(replay.exit_code, 0) << file;
     EXPECT_NE(replay.err.find(row.replayed), std::string::npos) << replay.err;
+    // The request first met is a comment: only the shrunk one is replayed.
+    EXPECT_NE(replay.out.find("1..1\n"), std::string::npos) << replay.out;
+  }
+  if (row.first_met) {
+    EXPECT_TRUE(first_met) << run.out;
   }
 }
 
@@ -240,10 +262,51 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
   RunFolder::Result in_process = folder.run_with("--validate --in-process --fuzz-seconds 0.2");
   EXPECT_EQ(in_process.exit_code, 3);
   EXPECT_NE(in_process.out.find("\nBail out! module crash ("), std::string::npos) << in_process.out;
-  for (int run_number = 1; run_number <= 2; ++run_number) {
-    EXPECT_EQ(folder.run_with("--validate --fuzz-seconds 0.2").exit_code, 1);
-    std::string file = "modtest-findings/crash-requests-" + std::to_string(run_number) + ".txt";
-    EXPECT_NE(read_file(folder.path() / file).find("\nrequest: \"\"\n"), std::string::npos) << file;
+  // A finding an earlier run kept is named, however its file writes the
+  // request; the same request with another fault is another finding.
+  const std::string first = "modtest-findings/crash-requests-1.txt";
+  const struct {
+    const char* from;  // text of the first run's file, changed to `to`; "" for none
+    const char* to;
+    const char* written;  // the file this run writes; "" for none
+  } again[] = {
+      {"", "", "modtest-findings/crash-requests-1.txt"},
+      {"", "", ""},
+      {"request: \"\"", "request:", ""},
+      {" crashed", " ended the process", "modtest-findings/crash-requests-2.txt"},
+  };
+  const std::filesystem::path findings = folder.path() / "modtest-findings";
+  for (const auto& step : again) {
+    if (*step.from != '\0') {
+      std::string kept = read_file(folder.path() / first);
+      std::size_t at = kept.find(step.from);
+      ASSERT_NE(at, std::string::npos) << kept;
+      folder.write(first, kept.replace(at, std::strlen(step.from), step.to));
+    }
+    std::size_t files_before = 0;
+    if (std::filesystem::exists(findings)) {
+      for (const auto& entry : std::filesystem::directory_iterator(findings)) {
+        files_before += entry.is_regular_file();
+      }
+    }
+    RunFolder::Result again_run = folder.run_with("--validate --fuzz-seconds 0.2");
+    EXPECT_EQ(again_run.exit_code, 1);
+    std::size_t files_after = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(findings)) {
+      files_after += entry.is_regular_file();
+    }
+    if (*step.written != '\0') {
+      EXPECT_EQ(files_after, files_before + 1) << step.to;
+      EXPECT_NE(read_file(folder.path() / step.written).find("\nrequest: \"\"\n"),
+                std::string::npos)
+          << step.written;
+    } else {
+      EXPECT_EQ(files_after, files_before) << step.to;
+      EXPECT_NE(again_run.out.find("same_as_file: \"" + first + "\"\n"), std::string::npos)
+          << again_run.out;
+      EXPECT_NE(again_run.out.find(" --check " + first + "\"\n"), std::string::npos)
+          << again_run.out;
+    }
   }
 #endif
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <set>
 #include <string>
@@ -75,6 +76,22 @@ TEST(RequestShrinkerTest, KeepsOnlyTheBytesTheFaultNeeds) {
        "\"\0"s},
       {"three bytes of any kind", filler(), [](const std::string& r) { return r.size() >= 3; },
        "aaa"},
+      {"a NUL at 3 in eight bytes", "xyz\0,01:"s,
+       [](const std::string& r) { return r.size() == 8 && r[3] == '\0'; }, "aaa\0aaaa"s},
+      {"four digits", "7193",
+       [](const std::string& r) {
+         return r.size() == 4 &&
+                std::all_of(r.begin(), r.end(), [](char b) { return b >= '0' && b <= '9'; });
+       },
+       "0000"},
+      {"a digit then anything but a letter or digit", "7,:",
+       [](const std::string& r) {
+         return r.size() == 3 && r[0] >= '0' && r[0] <= '9' &&
+                std::none_of(r.begin() + 1, r.end(), [](char b) {
+                  return std::isalnum(static_cast<unsigned char>(b)) != 0;
+                });
+       },
+       "0  "},
   };
   for (const auto& c : cases) {
     Recorder recorder;
