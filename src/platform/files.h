@@ -27,7 +27,8 @@ std::FILE* open_binary_file(const char* path);
 unsigned long long open_file_size(std::FILE* file);
 
 // Puts the file `from` in the place of `to`, which it replaces if it
-// exists. Returns 1, or 0 when the system refused.
+// exists. Returns 1, or 0 when the system refused, with errno saying why as
+// the C library's own calls do, so that callers have one way to learn it.
 int replace_file(const char* from, const char* to);
 
 // Makes the directory `path` unless it is there already. Returns 1 when it

@@ -147,6 +147,7 @@ int run_validate(ValidateSettings settings, const char* usage_line) {
   end_validate_report(total, findings, skipped);
   if (!settings.junit_path.empty() && !write_junit_file(junit, settings.junit_path, error)) {
     std::fprintf(stderr, "modtest: %s\n", error.c_str());
+    return kExitUsage;
   }
   return findings != 0 ? kExitCasesFailed : kExitSuccess;
 }

@@ -2,11 +2,14 @@
 // options, with the exact report on standard output, the exact lines on
 // standard error and the exit code. Placeholders as in the other suites;
 // {V} is the version and {WHY} the system's words for a crash, taken from
-// the tool's own line on standard error. Times and memory figures, which
-// no two runs share, are compared as {T}.
+// the tool's own line on standard error, and {ENOENT} the C library's
+// words for a file that is not there. Times and memory figures, which no
+// two runs share, are compared as {T}.
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <regex>
 #include <string>
@@ -33,6 +36,7 @@ struct CheckRun {
   std::string err;
   std::optional<std::string> cases_after = std::nullopt;  // cases.txt after the run
   ModuleEnd module_end = kAnswers;
+  std::optional<std::string> junit_after = std::nullopt;  // report.xml after the run
 };
 
 // Every row binds the same modules, so that what a run loads shows on
@@ -174,6 +178,10 @@ const CheckRun kRuns[] = {
      "modtest: --update works only with --check\n" + kUsage},
     {"UnknownOption", "module: echo\nrequest: x\n", "--check cases.txt --verbose", "", 2, "",
      "modtest: unknown option --verbose\n" + kUsage},
+    {"UnwritableJUnitFile", "module: echo\nrequest: a\nreply: a\n",
+     "--check cases.txt --junit missing/report.xml", "", 2,
+     "TAP version 13\nok 1 - a\n1..1\n# 1 passed, 0 failed\n",
+     kBinding + "modtest: cannot write the JUnit report missing/report.xml: {ENOENT}\n"},
     {"Version", std::nullopt, "--version", "", 0, "modtest {V}\n", ""},
     {"Help", std::nullopt, "--help dropped.txt", "", 0,
      "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
@@ -293,12 +301,18 @@ TEST_P(CheckModeTest, ReportsExactlyAndExits) {
         replace_all(expand(replace_all(text, "{DY}", yaml_folder), folder), "{V}", MODTEST_VERSION);
     // Windows gives no way to learn the code of an exit inside a call.
     out = replace_all(out, "{EXIT7}", RunFolder::under_wine() ? "" : " with exit code 7");
+    out = replace_all(out, "{ENOENT}", std::strerror(ENOENT));
     return replace_all(out, "{WHY}", why);
   };
   static const std::regex kFigures("(mean_us|slowest_us|memory_growth_kib): -?[0-9.]+\n");
   EXPECT_EQ(std::regex_replace(result.out, kFigures, "$1: {T}\n"), expected(run.out));
   EXPECT_EQ(result.err, expected(run.err));
   EXPECT_EQ(result.exit_code, run.exit_code);
+  if (run.junit_after) {
+    static const std::regex kTimes(" time=\"[0-9.]+\"");
+    EXPECT_EQ(std::regex_replace(read_file(folder.path() / "report.xml"), kTimes, " time=\"{T}\""),
+              *run.junit_after);
+  }
   if (!run.cases_after) return;
   EXPECT_EQ(read_file(folder.path() / "cases.txt"), *run.cases_after);
   // What was recorded now passes as it stands.

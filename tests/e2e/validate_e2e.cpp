@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -197,6 +199,15 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
 
   RunFolder::Result both = folder.run_with("--validate=yes");
   EXPECT_EQ(both.exit_code, 2);
+
+  // A report CI cannot read makes the run fail, even one that found nothing.
+  RunFolder::Result lost =
+      folder.run_with("--validate --module echo --fuzz-seconds=0.2 --junit missing/report.xml");
+  EXPECT_EQ(lost.exit_code, 2);
+  EXPECT_NE(lost.err.find("\nmodtest: cannot write the JUnit report missing/report.xml: " +
+                          std::string(std::strerror(ENOENT)) + "\n"),
+            std::string::npos)
+      << lost.err;
 
   RunFolder::Result run = folder.run_with("--validate --fuzz-seconds=0.5 --junit report.xml");
   EXPECT_EQ(run.exit_code, 1);
