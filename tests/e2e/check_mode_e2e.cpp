@@ -178,6 +178,30 @@ const CheckRun kRuns[] = {
      "modtest: --update works only with --check\n" + kUsage},
     {"UnknownOption", "module: echo\nrequest: x\n", "--check cases.txt --verbose", "", 2, "",
      "modtest: unknown option --verbose\n" + kUsage},
+    {"JUnitNamesOutliveEdits",
+     "module: echo\nname: kept # named\nrequest: a\nreply: a\n\n"
+     "# a line added above a case moves it\nrequest: b#c\nreply: x\n\n"
+     "request: " +
+         std::string(59, 'a') + "\xc3\xa9\nreply: " + std::string(59, 'a') + "\xc3\xa9\n",
+     "--check cases.txt --junit report.xml", "", 1,
+     "TAP version 13\nok 1 - kept \\# named\nnot ok 2 - b\\#c\n  ---\n  line: 7\n"
+     "  module: \"echo\"\n  request: \"b#c\"\n  expected: \"x\"\n  actual: \"b#c\"\n"
+     "  first_difference: 0\n  ...\nok 3 - " +
+         std::string(59, 'a') +
+         "...\n"
+         "1..3\n# 2 passed, 1 failed\n",
+     kBinding, std::nullopt, kAnswers,
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+     "<testsuites tests=\"3\" failures=\"1\" skipped=\"0\" time=\"{T}\">\n"
+     "  <testsuite name=\"echo\" tests=\"3\" failures=\"1\" skipped=\"0\" time=\"{T}\">\n"
+     "    <testcase classname=\"echo\" name=\"kept # named\" time=\"{T}\"/>\n"
+     "    <testcase classname=\"echo\" name=\"b#c\" time=\"{T}\">\n"
+     "      <failure message=\"line 7: the reply differs from reply:\">expected: x\n"
+     "actual: b#c\n</failure>\n    </testcase>\n"
+     "    <testcase classname=\"echo\" name=\"" +
+         std::string(59, 'a') +
+         "...\" time=\"{T}\"/>\n"
+         "  </testsuite>\n</testsuites>\n"},
     {"UnwritableJUnitFile", "module: echo\nrequest: a\nreply: a\n",
      "--check cases.txt --junit missing/report.xml", "", 2,
      "TAP version 13\nok 1 - a\n1..1\n# 1 passed, 0 failed\n",
