@@ -50,6 +50,57 @@ const std::string kUsage =
     "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
     "               --interactive] [--junit FILE] [--help] [--version]\n";
 
+const std::string kHelp =
+    "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
+    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
+    "               --interactive] [--junit FILE] [--help] [--version]\n"
+    "\n"
+    "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
+    "the listed modules, sends the request of test.ini and prints it with the\n"
+    "reply. Arguments that do not start with -- are ignored. An option's value\n"
+    "follows it, or follows '=' in the same argument (--check=CASES).\n"
+    "\n"
+    "  --check CASES  send every case of the file CASES to the modules of\n"
+    "                 saori.ini, bound once, and report in TAP on standard output;\n"
+    "                 exit 0 when every case passed, 1 when any failed, 2 when\n"
+    "                 the command line or the file is wrong\n"
+    "  --update       with --check: write the actual replies into the file's\n"
+    "                 reply: lines\n"
+    "  --validate     run a battery of checks against every module of saori.ini,\n"
+    "                 each check in a process of its own, and report in TAP: bind,\n"
+    "                 requests, long-requests, fuzz, request-bounds, reply-blocks,\n"
+    "                 leak, release, reload; exit 0 when nothing was found, 1 when\n"
+    "                 something was, 2 when the command line or a file is wrong.\n"
+    "                 A request that makes a module fault is kept, shrunk, in\n"
+    "                 modtest-findings/ as a cases file for --check\n"
+    "  --module NAME  with --validate: check this module only (repeatable)\n"
+    "  --cases CASES  with --validate: take the requests of CASES as seeds too\n"
+    "  --dict FILE    with --validate: words for the fuzzer, one a line, written\n"
+    "                 as cases-file values, beside those of the module's file\n"
+    "  --fuzz-seconds S  with --validate: fuzz each module for S seconds (10)\n"
+    "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
+    "  --in-process   with --validate: run every check in this one process, for a\n"
+    "                 debugger; the first fault then ends the run\n"
+    "  --interactive  bind the modules of saori.ini, then send each line of\n"
+    "                 standard input as a request and print the reply; :help\n"
+    "                 in the session lists its commands\n"
+    "  --junit FILE   with --check or --validate: also write the results to FILE\n"
+    "                 as JUnit XML\n"
+    "  -h, --help     print this text\n"
+    "  --version      print the version\n"
+    "\n"
+    "MODTEST_TIMEOUT in the environment: the seconds a module call may take\n"
+    "(5 with --validate when not set; no limit otherwise).\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  the run went to its end: every case passed, nothing was found\n"
+    "  1  a case failed, or --validate found something\n"
+    "  2  the command line or a file is wrong, or the --junit file was not written\n"
+    "  3  a module crashed\n"
+    "  4  a module call took longer than MODTEST_TIMEOUT\n"
+    "  5  a module ended the process\n"
+    "  6  modtest itself crashed\n";
+
 const CheckRun kRuns[] = {
     {"PassingCases",
      "# every kind of line a case may have\n"
@@ -207,46 +258,9 @@ const CheckRun kRuns[] = {
      "TAP version 13\nok 1 - a\n1..1\n# 1 passed, 0 failed\n",
      kBinding + "modtest: cannot write the JUnit report missing/report.xml: {ENOENT}\n"},
     {"Version", std::nullopt, "--version", "", 0, "modtest {V}\n", ""},
-    {"Help", std::nullopt, "--help dropped.txt", "", 0,
-     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-     "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] |\n"
-     "               --interactive] [--junit FILE] [--help] [--version]\n"
-     "\n"
-     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
-     "the listed modules, sends the request of test.ini and prints it with the\n"
-     "reply. Arguments that do not start with -- are ignored. An option's value\n"
-     "follows it, or follows '=' in the same argument (--check=CASES).\n"
-     "\n"
-     "  --check CASES  send every case of the file CASES to the modules of\n"
-     "                 saori.ini, bound once, and report in TAP on standard output;\n"
-     "                 exit 0 when every case passed, 1 when any failed, 2 when\n"
-     "                 the command line or the file is wrong\n"
-     "  --update       with --check: write the actual replies into the file's\n"
-     "                 reply: lines\n"
-     "  --validate     run a battery of checks against every module of saori.ini,\n"
-     "                 each check in a process of its own, and report in TAP: bind,\n"
-     "                 requests, long-requests, fuzz, request-bounds, reply-blocks,\n"
-     "                 leak, release, reload; exit 0 when nothing was found, 1 when\n"
-     "                 something was, 2 when the command line or a file is wrong.\n"
-     "                 A request that makes a module fault is kept, shrunk, in\n"
-     "                 modtest-findings/ as a cases file for --check\n"
-     "  --module NAME  with --validate: check this module only (repeatable)\n"
-     "  --cases CASES  with --validate: take the requests of CASES as seeds too\n"
-     "  --dict FILE    with --validate: words for the fuzzer, one a line, written\n"
-     "                 as cases-file values, beside those of the module's file\n"
-     "  --fuzz-seconds S  with --validate: fuzz each module for S seconds (10)\n"
-     "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
-     "  --in-process   with --validate: run every check in this one process, for a\n"
-     "                 debugger; the first fault then ends the run\n"
-     "  --interactive  bind the modules of saori.ini, then send each line of\n"
-     "                 standard input as a request and print the reply; :help\n"
-     "                 in the session lists its commands\n"
-     "  --junit FILE   with --check or --validate: also write the results to FILE\n"
-     "                 as JUnit XML\n"
-     "  --help         print this text\n"
-     "  --version      print the version\n",
-     ""},
-    {"OtherArgumentsStartTheUsualRun", std::nullopt, "dropped.txt", "", 0,
+    {"Help", std::nullopt, "--help dropped.txt", "", 0, kHelp, ""},
+    {"ShortHelp", std::nullopt, "dropped.txt -h", "", 0, kHelp, ""},
+    {"OtherArgumentsStartTheUsualRun", std::nullopt, "dropped.txt -help -hh -H", "", 0,
      "saori:\techo\nstring:\thello\n\n" + kBinding + exchange("hello", "hello"), ""},
     {"UpdateWritesRepliesAndKeepsTheRest",
      "# recorded replies\r\nmodule: echo\r\nrequest: kept as written\r\nreply: kept as written\r\n"
