@@ -65,8 +65,7 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
   std::vector<std::string> errors;
   CasesFileResult read = read_cases_file(cases_path, file, errors);
   if (read == kCasesFileUnreadable) {
-    std::fprintf(stderr, "modtest: cannot open the cases file %s\n%s", cases_path.c_str(),
-                 usage_line);
+    std::fprintf(stderr, "modtest: %s\n%s", errors.front().c_str(), usage_line);
     return kExitUsage;
   }
   if (read == kCasesFileBad) {

@@ -17,7 +17,16 @@ bool ends_directory(char byte);
 // or 0 when the system cannot tell (path is then empty).
 int get_executable_path(std::string& path);
 
-// Opens a regular file for binary reading; null for anything else. The
+// Fills `path` with the current directory and a separator after it.
+// Returns 1, or 0 when the system cannot tell (path is then empty).
+int get_current_directory(std::string& path);
+
+// Whether `path` is taken from the current directory, as a path a user
+// gives on a command line may be.
+bool is_relative_path(const std::string& path);
+
+// Opens a regular file for binary reading; null for anything else, with
+// errno saying why. The
 // text-file reader does its own line-end handling on top of it.
 std::FILE* open_binary_file(const char* path);
 

@@ -33,6 +33,26 @@ int get_executable_path(std::string& path) {
   }
 }
 
+int get_current_directory(std::string& path) {
+  DWORD size = GetCurrentDirectoryA(0, nullptr);
+  std::string buffer(size, '\0');
+  DWORD length = size != 0 ? GetCurrentDirectoryA(size, &buffer[0]) : 0;
+  if (length == 0 || length >= size) {
+    path.clear();
+    return 0;
+  }
+  buffer.resize(length);
+  if (!ends_directory(buffer.back())) buffer += '\\';
+  path = buffer;
+  return 1;
+}
+
+bool is_relative_path(const std::string& path) {
+  // A drive letter, or a path from the current drive's root, or a share.
+  bool drive = path.size() >= 2 && path[1] == ':';
+  return !drive && (path.empty() || !ends_directory(path[0]));
+}
+
 std::FILE* open_binary_file(const char* path) {
   return std::fopen(path, "rb");
 }
