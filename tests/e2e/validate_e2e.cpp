@@ -200,6 +200,15 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
   RunFolder::Result both = folder.run_with("--validate=yes");
   EXPECT_EQ(both.exit_code, 2);
 
+  // A wrong seeds file is named in full, as --check names it, and checks nothing.
+  folder.write("bad.txt", "module: echo\nrequest: a\ncolour: red\n\nreply: b\n");
+  RunFolder::Result bad = folder.run_with("--validate --cases bad.txt");
+  EXPECT_EQ(bad.exit_code, 2);
+  EXPECT_EQ(bad.err,
+            "modtest: bad.txt:3: unknown key \"colour\"; a case takes module, request, reply, "
+            "repeat and name\nmodtest: bad.txt:5: the case has no request: line\n");
+  EXPECT_EQ(bad.out, "");
+
   // A report CI cannot read makes the run fail, even one that found nothing.
   RunFolder::Result lost =
       folder.run_with("--validate --module echo --fuzz-seconds=0.2 --junit missing/report.xml");
