@@ -13,9 +13,6 @@
 
 namespace {
 
-// A name made of the request shows this many of its bytes.
-constexpr std::size_t kRequestNameLimit = 60;
-
 // The run a fault may cut short, read by the fault epilogue alone: set by
 // start_case_report, cleared by end_case_report.
 const CheckProgress* watched = nullptr;

@@ -10,6 +10,9 @@
 #include "check/case_runner.h"
 #include "check/cases_file.h"
 
+// A case without a name: is shown by this many bytes of its request at most.
+constexpr std::size_t kRequestNameLimit = 60;
+
 // How far a check run has come: what finishing a cut report needs. The run
 // keeps it up to date; the fault handler only reads it, and the cases, which
 // stay as they are while a module runs.

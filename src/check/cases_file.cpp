@@ -1,8 +1,11 @@
 #include "check/cases_file.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
+#include "platform/files.h"
 #include "settings/reserve_room.h"
 #include "settings/settings_line_parser.h"
 #include "settings/settings_reader.h"
@@ -163,7 +166,16 @@ std::uint32_t parse_repeat_count(const std::string& text) {
 CasesFileResult read_cases_file(const std::string& path, CasesFile& file,
                                 std::vector<std::string>& errors) {
   TextFile* text_file = open_text_file(path.c_str());
-  if (text_file == nullptr) return kCasesFileUnreadable;
+  if (text_file == nullptr) {
+    // Taken at once, before anything else may change it.
+    std::string reason = std::strerror(errno);
+    // A relative path is read from wherever the run was started, which is
+    // not always where the user thinks.
+    std::string where;
+    if (is_relative_path(path) && get_current_directory(where)) where = " in " + where;
+    errors.push_back("cannot open the cases file " + path + where + ": " + reason);
+    return kCasesFileUnreadable;
+  }
   make_room(file, text_file_size(text_file));
   CaseBuilder builder(path, file, errors);
   std::string line;

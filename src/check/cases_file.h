@@ -54,7 +54,9 @@ enum CasesFileResult { kCasesRead, kCasesFileUnreadable, kCasesFileBad };
 
 // Reads the cases of the file at `path`. On kCasesFileBad `errors` holds one
 // line per problem, "PATH:LINE: what" (no line feed), and `file` is to be
-// ignored; the file is read to its end so that every problem is named.
+// ignored; the file is read to its end so that every problem is named. On
+// kCasesFileUnreadable `errors` holds the one line that says why, with the
+// folder a relative path was looked for in.
 CasesFileResult read_cases_file(const std::string& path, CasesFile& file,
                                 std::vector<std::string>& errors);
 

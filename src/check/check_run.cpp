@@ -12,6 +12,7 @@
 #include "modules/module_registry.h"
 #include "platform/standard_output.h"
 #include "report/junit_writer.h"
+#include "report/tap_text.h"
 #include "run_terms/exit_code.h"
 
 namespace {
@@ -27,22 +28,31 @@ void keep_for_update(const CasesFile& file, const CheckCase& check_case, const O
   edits.back().value.assign(actual);
 }
 
-// One case's result for the JUnit file: the case's name, or its request.
+// One case's result for the JUnit file, named by the bytes the TAP report
+// shows and without its line, so that CI still knows the case once lines
+// above it were added or taken away; a failure says where the case is. The
+// JUnit writer shows the bytes readably its own way.
 void add_junit_case(JUnitReport& junit, const CasesFile& file, const CheckCase& check_case,
                     const Outcome& outcome) {
-  std::string_view name =
-      file.view(check_case, check_case.name.length != 0 ? check_case.name : check_case.request);
+  std::string name;
+  if (check_case.name.length != 0) {
+    name = file.view(check_case, check_case.name);
+  } else {
+    std::string_view request = file.view(check_case, check_case.request);
+    std::size_t shown = description_length(request.data(), request.size(), kRequestNameLimit);
+    name = std::string(request.substr(0, shown)) + (shown < request.size() ? "..." : "");
+  }
   std::string message;
   std::string details;
   if (!outcome.passed) {
-    message = outcome.message != nullptr ? outcome.message : "the reply differs from reply:";
+    message = "line " + std::to_string(check_case.line) + ": " +
+              (outcome.message != nullptr ? outcome.message : "the reply differs from reply:");
     if (outcome.mismatch) {
       details = "expected: " + std::string(file.view(check_case, check_case.reply)) +
                 "\nactual: " + std::string(outcome.reply, outcome.reply_length) + "\n";
     }
   }
-  junit.add(file.modules[check_case.module],
-            "line " + std::to_string(check_case.line) + ": " + std::string(name.substr(0, 60)),
+  junit.add(file.modules[check_case.module], name,
             outcome.passed ? JUnitOutcome::kPassed : JUnitOutcome::kFailed, outcome.total_seconds,
             message, details);
 }
@@ -55,8 +65,7 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
   std::vector<std::string> errors;
   CasesFileResult read = read_cases_file(cases_path, file, errors);
   if (read == kCasesFileUnreadable) {
-    std::fprintf(stderr, "modtest: cannot open the cases file %s\n%s", cases_path.c_str(),
-                 usage_line);
+    std::fprintf(stderr, "modtest: %s\n%s", errors.front().c_str(), usage_line);
     return kExitUsage;
   }
   if (read == kCasesFileBad) {
@@ -109,10 +118,12 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
   end_registry(&registry);
   end_case_report(progress);
   std::string error;
-  if (!junit_path.empty() && !write_junit_file(junit, junit_path, error)) {
-    std::fprintf(stderr, "modtest: %s\n", error.c_str());
-  }
+  // CI that reads the file would otherwise see a passing run with no
+  // results.
+  bool junit_lost = !junit_path.empty() && !write_junit_file(junit, junit_path, error);
+  if (junit_lost) std::fprintf(stderr, "modtest: %s\n", error.c_str());
 
   if (update && !update_cases_file(cases_path, edits)) return kExitUsage;
+  if (junit_lost) return kExitUsage;
   return progress.failed == 0 ? kExitSuccess : kExitCasesFailed;
 }

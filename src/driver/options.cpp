@@ -15,8 +15,8 @@ const char kHelpText[] =
     "\n"
     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
     "the listed modules, sends the request of test.ini and prints it with the\n"
-    "reply. Arguments that do not start with -- are ignored. An option's value\n"
-    "follows it, or follows '=' in the same argument (--check=CASES).\n"
+    "reply. Arguments that do not start with -- are ignored, but -h. An option's\n"
+    "value follows it, or follows '=' in the same argument (--check=CASES).\n"
     "\n"
     "  --check CASES  send every case of the file CASES to the modules of\n"
     "                 saori.ini, bound once, and report in TAP on standard output;\n"
@@ -46,8 +46,20 @@ const char kHelpText[] =
     "                 in the session lists its commands\n"
     "  --junit FILE   with --check or --validate: also write the results to FILE\n"
     "                 as JUnit XML\n"
-    "  --help         print this text\n"
-    "  --version      print the version\n";
+    "  -h, --help     print this text\n"
+    "  --version      print the version\n"
+    "\n"
+    "MODTEST_TIMEOUT in the environment: the seconds a module call may take\n"
+    "(5 with --validate when not set; no limit otherwise).\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  the run went to its end: every case passed, nothing was found\n"
+    "  1  a case failed, or --validate found something\n"
+    "  2  the command line or a file is wrong, or the --junit file was not written\n"
+    "  3  a module crashed\n"
+    "  4  a module call took longer than MODTEST_TIMEOUT\n"
+    "  5  a module ended the process\n"
+    "  6  modtest itself crashed\n";
 
 const char kVersionLine[] = "modtest " MODTEST_VERSION "\n";
 
@@ -109,6 +121,11 @@ Options parse_options(int argc, const char* const* argv) {
   bool validate_only = false;  // an option given that only --validate takes
   for (int index = 1; index < argc; ++index) {
     const char* argument = argv[index];
+    // The one short option: what people type first to learn the others.
+    if (std::strcmp(argument, "-h") == 0) {
+      help = true;
+      continue;
+    }
     if (!starts_with_dashes(argument)) continue;
     // An option's value comes after it, or after '=' in the same argument.
     const char* equals = std::strchr(argument, '=');

@@ -1,8 +1,8 @@
 #pragma once
 
-// The command line. Only arguments that start with "--" are options; any
-// other argument is ignored, as a file dropped onto the program arrives as
-// one and must still start the usual run.
+// The command line. Only arguments that start with "--" are options, and
+// "-h" for --help; any other argument is ignored, as a file dropped onto the
+// program arrives as one and must still start the usual run.
 
 #include <cstdint>
 #include <string>

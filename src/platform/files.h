@@ -17,7 +17,16 @@ bool ends_directory(char byte);
 // or 0 when the system cannot tell (path is then empty).
 int get_executable_path(std::string& path);
 
-// Opens a regular file for binary reading; null for anything else. The
+// Fills `path` with the current directory and a separator after it.
+// Returns 1, or 0 when the system cannot tell (path is then empty).
+int get_current_directory(std::string& path);
+
+// Whether `path` is taken from the current directory, as a path a user
+// gives on a command line may be.
+bool is_relative_path(const std::string& path);
+
+// Opens a regular file for binary reading; null for anything else, with
+// errno saying why. The
 // text-file reader does its own line-end handling on top of it.
 std::FILE* open_binary_file(const char* path);
 
@@ -27,7 +36,8 @@ std::FILE* open_binary_file(const char* path);
 unsigned long long open_file_size(std::FILE* file);
 
 // Puts the file `from` in the place of `to`, which it replaces if it
-// exists. Returns 1, or 0 when the system refused.
+// exists. Returns 1, or 0 when the system refused, with errno saying why as
+// the C library's own calls do, so that callers have one way to learn it.
 int replace_file(const char* from, const char* to);
 
 // Makes the directory `path` unless it is there already. Returns 1 when it

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/files.h"
 
@@ -31,6 +33,25 @@ int get_executable_path(std::string& path) {
   }
 }
 
+int get_current_directory(std::string& path) {
+  std::string buffer(260, '\0');
+  while (getcwd(&buffer[0], buffer.size()) == nullptr) {
+    if (errno != ERANGE) {
+      path.clear();
+      return 0;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  buffer.resize(std::strlen(buffer.c_str()));
+  if (buffer.empty() || buffer.back() != '/') buffer += '/';
+  path = buffer;
+  return 1;
+}
+
+bool is_relative_path(const std::string& path) {
+  return path.empty() || path[0] != '/';
+}
+
 std::FILE* open_binary_file(const char* path) {
   // Only a regular file is read. A directory opens here but fails every
   // read, a FIFO would block the open until a writer came (O_NONBLOCK stops
@@ -41,7 +62,9 @@ std::FILE* open_binary_file(const char* path) {
   int flags = fcntl(fd, F_GETFL);
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags == -1 ||
       fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+    bool directory = S_ISDIR(info.st_mode);
     close(fd);
+    errno = directory ? EISDIR : EINVAL;
     return nullptr;
   }
   std::FILE* file = fdopen(fd, "rb");

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 
@@ -32,6 +33,26 @@ int get_executable_path(std::string& path) {
   }
 }
 
+int get_current_directory(std::string& path) {
+  DWORD size = GetCurrentDirectoryA(0, nullptr);
+  std::string buffer(size, '\0');
+  DWORD length = size != 0 ? GetCurrentDirectoryA(size, &buffer[0]) : 0;
+  if (length == 0 || length >= size) {
+    path.clear();
+    return 0;
+  }
+  buffer.resize(length);
+  if (!ends_directory(buffer.back())) buffer += '\\';
+  path = buffer;
+  return 1;
+}
+
+bool is_relative_path(const std::string& path) {
+  // A drive letter, or a path from the current drive's root, or a share.
+  bool drive = path.size() >= 2 && path[1] == ':';
+  return !drive && (path.empty() || !ends_directory(path[0]));
+}
+
 std::FILE* open_binary_file(const char* path) {
   return std::fopen(path, "rb");
 }
@@ -43,7 +64,24 @@ unsigned long long open_file_size(std::FILE* file) {
 }
 
 int replace_file(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 1 : 0;
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 1;
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      errno = ENOENT;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      errno = EACCES;
+      break;
+    case ERROR_DISK_FULL:
+      errno = ENOSPC;
+      break;
+    default:
+      errno = EIO;
+  }
+  return 0;
 }
 
 int make_directory(const char* path) {

@@ -1,7 +1,9 @@
 #include "report/junit_writer.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/files.h"
 
@@ -176,10 +178,19 @@ bool write_junit_file(const JUnitReport& report, const std::string& path, std::s
   std::string temporary = path + ".modtest-partial";
   std::FILE* out = std::fopen(temporary.c_str(), "wb");
   bool written = out != nullptr && std::fwrite(xml.data(), 1, xml.size(), out) == xml.size();
-  if (out != nullptr && std::fclose(out) != 0) written = false;
-  if (!written || !replace_file(temporary.c_str(), path.c_str())) {
+  // Taken at once: closing and removing may change it.
+  int reason = errno;
+  if (out != nullptr && std::fclose(out) != 0 && written) {
+    written = false;
+    reason = errno;
+  }
+  if (written && !replace_file(temporary.c_str(), path.c_str())) {
+    written = false;
+    reason = errno;
+  }
+  if (!written) {
     if (out != nullptr) std::remove(temporary.c_str());
-    error = "cannot write the JUnit report to " + path;
+    error = "cannot write the JUnit report " + path + ": " + std::strerror(reason);
     return false;
   }
   return true;

@@ -42,5 +42,6 @@ std::string junit_xml(const JUnitReport& report);
 
 // Writes junit_xml(report) beside `path` and renames it over, so that a
 // failed write leaves no half file there. Returns false with `error` set
-// when the file could not be written.
+// when the file could not be written: a line naming `path` and the
+// system's reason.
 bool write_junit_file(const JUnitReport& report, const std::string& path, std::string& error);

@@ -53,9 +53,13 @@ constexpr PlainBytes make_plain_bytes() {
 
 constexpr PlainBytes kPlainBytes = make_plain_bytes();
 
-// Shows `bytes` readably, escaping `special` (a quote or '#') too; stops
-// before `limit` bytes would be passed. Returns how many bytes were shown.
-std::size_t report_readable(const char* text, std::size_t length, char special, std::size_t limit) {
+// Shows `bytes` readably through `out(bytes, length)`, escaping `special`
+// (a quote or '#') too; stops before `limit` bytes would be passed. Returns
+// how many bytes were shown. A template so that the report's own output
+// stays free of allocation for the fault handler.
+template <typename Out>
+std::size_t show_readable(const char* text, std::size_t length, char special, std::size_t limit,
+                          Out out) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   const bool* plain = special == '"' ? kPlainBytes.quoted : kPlainBytes.described;
   std::size_t end = length < limit ? length : limit;
@@ -66,14 +70,14 @@ std::size_t report_readable(const char* text, std::size_t length, char special, 
     std::size_t run = index;
     while (run < end && plain[bytes[run]]) ++run;
     if (run > index) {
-      report_bytes(text + index, run - index);
+      out(text + index, run - index);
       index = run;
       continue;
     }
     std::size_t size = byte >= 0x80 ? utf8_length(bytes + index, length - index) : 0;
     if (index + (size != 0 ? size : 1) > limit) break;
     if (size != 0) {
-      report_bytes(text + index, size);
+      out(text + index, size);
       index += size;
       continue;
     }
@@ -102,10 +106,14 @@ std::size_t report_readable(const char* text, std::size_t length, char special, 
           escape_length = 4;
         }
     }
-    report_bytes(escape, escape_length);
+    out(escape, escape_length);
     ++index;
   }
   return index;
+}
+
+std::size_t report_readable(const char* text, std::size_t length, char special, std::size_t limit) {
+  return show_readable(text, length, special, limit, report_bytes);
 }
 
 }  // namespace
@@ -118,4 +126,8 @@ void report_quoted(const char* bytes, std::size_t length) {
 
 void report_description(const char* bytes, std::size_t length, std::size_t limit) {
   if (report_readable(bytes, length, '#', limit) < length) report_bytes("...", 3);
+}
+
+std::size_t description_length(const char* bytes, std::size_t length, std::size_t limit) {
+  return show_readable(bytes, length, '#', limit, [](const char*, std::size_t) {});
 }

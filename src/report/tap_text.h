@@ -14,3 +14,6 @@ void report_quoted(const char* bytes, std::size_t length);
 // start a directive. With more than `limit` bytes, the first `limit` at most
 // (never half a UTF-8 character) and "...".
 void report_description(const char* bytes, std::size_t length, std::size_t limit);
+// How many of the bytes report_description shows before its "...": all
+// `length` when it shows them all.
+std::size_t description_length(const char* bytes, std::size_t length, std::size_t limit);

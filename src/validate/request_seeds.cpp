@@ -37,8 +37,8 @@ void add_once(std::vector<std::string>& seeds, std::string seed) {
 
 }  // namespace
 
-bool gather_seeds(const std::string& directory, const std::string& cases_path,
-                  std::vector<std::string>& seeds, std::string& error) {
+SeedsResult gather_seeds(const std::string& directory, const std::string& cases_path,
+                         std::vector<std::string>& seeds, std::vector<std::string>& errors) {
   seeds.clear();
   SettingsStore store;
   SettingsReader reader;
@@ -52,22 +52,15 @@ bool gather_seeds(const std::string& directory, const std::string& cases_path,
   if (found != store.values.end()) add_once(seeds, found->second);
   if (!cases_path.empty()) {
     CasesFile file;
-    std::vector<std::string> errors;
     CasesFileResult result = read_cases_file(cases_path, file, errors);
-    if (result == kCasesFileUnreadable) {
-      error = cases_path + " could not be read";
-      return false;
-    }
-    if (result == kCasesFileBad) {
-      error = errors.empty() ? cases_path + " is not a cases file" : errors.front();
-      return false;
-    }
+    if (result == kCasesFileUnreadable) return kSeedsFileUnreadable;
+    if (result == kCasesFileBad) return kSeedsFileBad;
     for (const CheckCase& check_case : file.cases) {
       add_once(seeds, std::string(file.view(check_case, check_case.request)));
     }
   }
   for (const BuiltInSeed& seed : built_in_seeds()) add_once(seeds, seed.bytes);
-  return true;
+  return kSeedsGathered;
 }
 
 std::string long_request(const std::vector<std::string>& all_seeds, std::size_t length,

@@ -15,9 +15,11 @@ const std::vector<BuiltInSeed>& built_in_seeds();
 
 // test.ini's `string` in `directory` (when it has one), every request: of
 // the cases file at `cases_path` (when given), then the built-in seeds; no
-// request twice. False, with `error` set, when the cases file cannot be read.
-bool gather_seeds(const std::string& directory, const std::string& cases_path,
-                  std::vector<std::string>& seeds, std::string& error);
+// request twice. When the cases file does not open or is wrong, `errors`
+// holds a line for each problem, as read_cases_file gives them.
+enum SeedsResult { kSeedsGathered, kSeedsFileUnreadable, kSeedsFileBad };
+SeedsResult gather_seeds(const std::string& directory, const std::string& cases_path,
+                         std::vector<std::string>& seeds, std::vector<std::string>& errors);
 
 // A request of `length` bytes made of the seeds, one after another, with a
 // line feed between them, cut to the length. Seeds a cases file cannot hold

@@ -94,10 +94,19 @@ int run_validate(ValidateSettings settings, const char* usage_line) {
   }
   if (names.empty()) return usage_error("saori.ini lists no module", usage_line);
   std::vector<std::string> seeds;
-  std::string error;
-  if (!gather_seeds(settings.directory, settings.cases_path, seeds, error)) {
-    return usage_error(error, usage_line);
+  std::vector<std::string> errors;
+  // As --check reports the same file: a wrong one with every problem and
+  // no usage, since the command line itself was right.
+  switch (gather_seeds(settings.directory, settings.cases_path, seeds, errors)) {
+    case kSeedsFileUnreadable:
+      return usage_error(errors.front(), usage_line);
+    case kSeedsFileBad:
+      for (const std::string& line : errors) std::fprintf(stderr, "modtest: %s\n", line.c_str());
+      return kExitUsage;
+    case kSeedsGathered:
+      break;
   }
+  std::string error;
   std::vector<std::string> dictionary;
   if (!settings.dictionary_path.empty() &&
       !read_dictionary_file(settings.dictionary_path, dictionary, error)) {
@@ -161,6 +170,7 @@ int run_validate(ValidateSettings settings, const char* usage_line) {
   end_validate_report(total, findings, skipped);
   if (!settings.junit_path.empty() && !write_junit_file(junit, settings.junit_path, error)) {
     std::fprintf(stderr, "modtest: %s\n", error.c_str());
+    return kExitUsage;
   }
   return findings != 0 ? kExitCasesFailed : kExitSuccess;
 }

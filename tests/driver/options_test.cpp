@@ -16,6 +16,9 @@ struct OptionsCase {
 const OptionsCase kOptionsCases[] = {
     {{}, Options::kSingleRun, "", false},
     {{"dropped.txt", "-x"}, Options::kSingleRun, "", false},
+    {{"dropped.txt", "-h"}, Options::kHelp, "", false},
+    {{"-help", "-hh", "-H", "h"}, Options::kSingleRun, "", false},
+    {{"--check", "-h"}, Options::kCheck, "-h", false},
     {{"--check", "c.txt"}, Options::kCheck, "c.txt", false},
     {{"--update", "x", "--check", "-"}, Options::kCheck, "-", true},
     {{"--check", "c.txt", "--version", "--help"}, Options::kHelp, "", false},

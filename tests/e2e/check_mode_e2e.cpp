@@ -2,11 +2,14 @@
 // options, with the exact report on standard output, the exact lines on
 // standard error and the exit code. Placeholders as in the other suites;
 // {V} is the version and {WHY} the system's words for a crash, taken from
-// the tool's own line on standard error. Times and memory figures, which
-// no two runs share, are compared as {T}.
+// the tool's own line on standard error, and {ENOENT} the C library's
+// words for a file that is not there. Times and memory figures, which no
+// two runs share, are compared as {T}.
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <regex>
 #include <string>
@@ -33,6 +36,7 @@ struct CheckRun {
   std::string err;
   std::optional<std::string> cases_after = std::nullopt;  // cases.txt after the run
   ModuleEnd module_end = kAnswers;
+  std::optional<std::string> junit_after = std::nullopt;  // report.xml after the run
 };
 
 // Every row binds the same modules, so that what a run loads shows on
@@ -45,6 +49,59 @@ const std::string kUsage =
     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
     "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
     "               --interactive] [--junit FILE] [--help] [--version]\n";
+
+const std::string kHelp =
+    "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
+    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
+    "               --interactive] [--junit FILE] [--help] [--version]\n"
+    "\n"
+    "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
+    "the listed modules, sends the request of test.ini and prints it with the\n"
+    "reply. Arguments that do not start with -- are ignored, but -h. An option's\n"
+    "value follows it, or follows '=' in the same argument (--check=CASES).\n"
+    "\n"
+    "  --check CASES  send every case of the file CASES to the modules of\n"
+    "                 saori.ini, bound once, and report in TAP on standard output;\n"
+    "                 exit 0 when every case passed, 1 when any failed, 2 when\n"
+    "                 the command line or the file is wrong\n"
+    "  --update       with --check: write the actual replies into the file's\n"
+    "                 reply: lines\n"
+    "  --validate     run a battery of checks against every module of saori.ini,\n"
+    "                 each check in a process of its own, and report in TAP: bind,\n"
+    "                 requests, long-requests, fuzz, request-bounds, reply-blocks,\n"
+    "                 leak, release, reload; exit 0 when nothing was found, 1 when\n"
+    "                 something was, 2 when the command line or a file is wrong.\n"
+    "                 A request that makes a module fault is kept, shrunk, in\n"
+    "                 modtest-findings/ as a cases file for --check\n"
+    "  --module NAME  with --validate: check this module only (repeatable)\n"
+    "  --cases CASES  with --validate: take the requests of CASES as seeds too\n"
+    "  --dict FILE    with --validate: words for the fuzzer, one a line, written\n"
+    "                 as cases-file values, beside those of the module's file\n"
+    "  --fuzz-seconds S  with --validate: fuzz each module for S seconds (10)\n"
+    "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
+    "  --in-process   with --validate: run every check in this one process, for a\n"
+    "                 debugger; the first fault then ends the run\n"
+    "  --quiet        with --validate: no binding lines and no warning lines on\n"
+    "                 standard error; faults and the report remain\n"
+    "  --interactive  bind the modules of saori.ini, then send each line of\n"
+    "                 standard input as a request and print the reply; :help\n"
+    "                 in the session lists its commands\n"
+    "  --junit FILE   with --check or --validate: also write the results to FILE\n"
+    "                 as JUnit XML\n"
+    "  -h, --help     print this text\n"
+    "  --version      print the version\n"
+    "\n"
+    "MODTEST_TIMEOUT in the environment: the seconds a module call may take\n"
+    "(5 with --validate when not set; no limit otherwise).\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  the run went to its end: every case passed, nothing was found\n"
+    "  1  a case failed, or --validate found something\n"
+    "  2  the command line or a file is wrong, or the --junit file was not written\n"
+    "  3  a module crashed\n"
+    "  4  a module call took longer than MODTEST_TIMEOUT\n"
+    "  5  a module ended the process\n"
+    "  6  modtest itself crashed\n";
 
 const CheckRun kRuns[] = {
     {"PassingCases",
@@ -167,56 +224,47 @@ const CheckRun kRuns[] = {
     {"FileWithoutCases", "# nothing yet\n\n", kCheck, "", 2, "",
      "modtest: cases.txt: the file holds no case\n"},
     {"MissingFile", std::nullopt, kCheck, "", 2, "",
-     "modtest: cannot open the cases file cases.txt\n" + kUsage},
+     "modtest: cannot open the cases file cases.txt in {D}: {ENOENT}\n" + kUsage},
+    {"MissingFileByFullPath", std::nullopt, "--check /modtest-nowhere/cases.txt", "", 2, "",
+     "modtest: cannot open the cases file /modtest-nowhere/cases.txt: {ENOENT}\n" + kUsage},
     {"CheckWithoutFile", std::nullopt, "--check", "", 2, "",
      "modtest: --check needs the cases file after it\n" + kUsage},
     {"UpdateWithoutCheck", "module: echo\nrequest: x\n", "--update", "", 2, "",
      "modtest: --update works only with --check\n" + kUsage},
     {"UnknownOption", "module: echo\nrequest: x\n", "--check cases.txt --verbose", "", 2, "",
      "modtest: unknown option --verbose\n" + kUsage},
+    {"JUnitNamesOutliveEdits",
+     "module: echo\nname: kept # named\nrequest: a\nreply: a\n\n"
+     "# a line added above a case moves it\nrequest: b#c\nreply: x\n\n"
+     "request: " +
+         std::string(59, 'a') + "\xc3\xa9\nreply: " + std::string(59, 'a') + "\xc3\xa9\n",
+     "--check cases.txt --junit report.xml", "", 1,
+     "TAP version 13\nok 1 - kept \\# named\nnot ok 2 - b\\#c\n  ---\n  line: 7\n"
+     "  module: \"echo\"\n  request: \"b#c\"\n  expected: \"x\"\n  actual: \"b#c\"\n"
+     "  first_difference: 0\n  ...\nok 3 - " +
+         std::string(59, 'a') +
+         "...\n"
+         "1..3\n# 2 passed, 1 failed\n",
+     kBinding, std::nullopt, kAnswers,
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+     "<testsuites tests=\"3\" failures=\"1\" skipped=\"0\" time=\"{T}\">\n"
+     "  <testsuite name=\"echo\" tests=\"3\" failures=\"1\" skipped=\"0\" time=\"{T}\">\n"
+     "    <testcase classname=\"echo\" name=\"kept # named\" time=\"{T}\"/>\n"
+     "    <testcase classname=\"echo\" name=\"b#c\" time=\"{T}\">\n"
+     "      <failure message=\"line 7: the reply differs from reply:\">expected: x\n"
+     "actual: b#c\n</failure>\n    </testcase>\n"
+     "    <testcase classname=\"echo\" name=\"" +
+         std::string(59, 'a') +
+         "...\" time=\"{T}\"/>\n"
+         "  </testsuite>\n</testsuites>\n"},
+    {"UnwritableJUnitFile", "module: echo\nrequest: a\nreply: a\n",
+     "--check cases.txt --junit missing/report.xml", "", 2,
+     "TAP version 13\nok 1 - a\n1..1\n# 1 passed, 0 failed\n",
+     kBinding + "modtest: cannot write the JUnit report missing/report.xml: {ENOENT}\n"},
     {"Version", std::nullopt, "--version", "", 0, "modtest {V}\n", ""},
-    {"Help", std::nullopt, "--help dropped.txt", "", 0,
-     "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-     "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
-     "               --interactive] [--junit FILE] [--help] [--version]\n"
-     "\n"
-     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
-     "the listed modules, sends the request of test.ini and prints it with the\n"
-     "reply. Arguments that do not start with -- are ignored. An option's value\n"
-     "follows it, or follows '=' in the same argument (--check=CASES).\n"
-     "\n"
-     "  --check CASES  send every case of the file CASES to the modules of\n"
-     "                 saori.ini, bound once, and report in TAP on standard output;\n"
-     "                 exit 0 when every case passed, 1 when any failed, 2 when\n"
-     "                 the command line or the file is wrong\n"
-     "  --update       with --check: write the actual replies into the file's\n"
-     "                 reply: lines\n"
-     "  --validate     run a battery of checks against every module of saori.ini,\n"
-     "                 each check in a process of its own, and report in TAP: bind,\n"
-     "                 requests, long-requests, fuzz, request-bounds, reply-blocks,\n"
-     "                 leak, release, reload; exit 0 when nothing was found, 1 when\n"
-     "                 something was, 2 when the command line or a file is wrong.\n"
-     "                 A request that makes a module fault is kept, shrunk, in\n"
-     "                 modtest-findings/ as a cases file for --check\n"
-     "  --module NAME  with --validate: check this module only (repeatable)\n"
-     "  --cases CASES  with --validate: take the requests of CASES as seeds too\n"
-     "  --dict FILE    with --validate: words for the fuzzer, one a line, written\n"
-     "                 as cases-file values, beside those of the module's file\n"
-     "  --fuzz-seconds S  with --validate: fuzz each module for S seconds (10)\n"
-     "  --seed N       with --validate: the fuzzer's seed, for a repeatable run\n"
-     "  --in-process   with --validate: run every check in this one process, for a\n"
-     "                 debugger; the first fault then ends the run\n"
-     "  --quiet        with --validate: no binding lines and no warning lines on\n"
-     "                 standard error; faults and the report remain\n"
-     "  --interactive  bind the modules of saori.ini, then send each line of\n"
-     "                 standard input as a request and print the reply; :help\n"
-     "                 in the session lists its commands\n"
-     "  --junit FILE   with --check or --validate: also write the results to FILE\n"
-     "                 as JUnit XML\n"
-     "  --help         print this text\n"
-     "  --version      print the version\n",
-     ""},
-    {"OtherArgumentsStartTheUsualRun", std::nullopt, "dropped.txt", "", 0,
+    {"Help", std::nullopt, "--help dropped.txt", "", 0, kHelp, ""},
+    {"ShortHelp", std::nullopt, "dropped.txt -h", "", 0, kHelp, ""},
+    {"OtherArgumentsStartTheUsualRun", std::nullopt, "dropped.txt -help -hh -H", "", 0,
      "saori:\techo\nstring:\thello\n\n" + kBinding + exchange("hello", "hello"), ""},
     {"UpdateWritesRepliesAndKeepsTheRest",
      "# recorded replies\r\nmodule: echo\r\nrequest: kept as written\r\nreply: kept as written\r\n"
@@ -295,12 +343,18 @@ TEST_P(CheckModeTest, ReportsExactlyAndExits) {
         replace_all(expand(replace_all(text, "{DY}", yaml_folder), folder), "{V}", MODTEST_VERSION);
     // Windows gives no way to learn the code of an exit inside a call.
     out = replace_all(out, "{EXIT7}", RunFolder::under_wine() ? "" : " with exit code 7");
+    out = replace_all(out, "{ENOENT}", std::strerror(ENOENT));
     return replace_all(out, "{WHY}", why);
   };
   static const std::regex kFigures("(mean_us|slowest_us|memory_growth_kib): -?[0-9.]+\n");
   EXPECT_EQ(std::regex_replace(result.out, kFigures, "$1: {T}\n"), expected(run.out));
   EXPECT_EQ(result.err, expected(run.err));
   EXPECT_EQ(result.exit_code, run.exit_code);
+  if (run.junit_after) {
+    static const std::regex kTimes(" time=\"[0-9.]+\"");
+    EXPECT_EQ(std::regex_replace(read_file(folder.path() / "report.xml"), kTimes, " time=\"{T}\""),
+              *run.junit_after);
+  }
   if (!run.cases_after) return;
   EXPECT_EQ(read_file(folder.path() / "cases.txt"), *run.cases_after);
   // What was recorded now passes as it stands.

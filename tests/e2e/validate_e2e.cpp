@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -236,6 +237,24 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
   EXPECT_EQ(quiet.exit_code, 1);
   EXPECT_EQ(quiet.err, "");
   EXPECT_NE(quiet.out.find("not ok 15 - fixed: reply-blocks\n"), std::string::npos) << quiet.out;
+
+  // A wrong seeds file is named in full, as --check names it, and checks nothing.
+  folder.write("bad.txt", "module: echo\nrequest: a\ncolour: red\n\nreply: b\n");
+  RunFolder::Result bad = folder.run_with("--validate --cases bad.txt");
+  EXPECT_EQ(bad.exit_code, 2);
+  EXPECT_EQ(bad.err,
+            "modtest: bad.txt:3: unknown key \"colour\"; a case takes module, request, reply, "
+            "repeat and name\nmodtest: bad.txt:5: the case has no request: line\n");
+  EXPECT_EQ(bad.out, "");
+
+  // A report CI cannot read makes the run fail, even one that found nothing.
+  RunFolder::Result lost =
+      folder.run_with("--validate --module echo --fuzz-seconds=0.2 --junit missing/report.xml");
+  EXPECT_EQ(lost.exit_code, 2);
+  EXPECT_NE(lost.err.find("\nmodtest: cannot write the JUnit report missing/report.xml: " +
+                          std::string(std::strerror(ENOENT)) + "\n"),
+            std::string::npos)
+      << lost.err;
 
   RunFolder::Result run = folder.run_with("--validate --fuzz-seconds=0.5 --junit report.xml");
   EXPECT_EQ(run.exit_code, 1);

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -120,10 +122,12 @@ TEST(JUnitWriterTest, AReportWithEveryOutcomeIsAWellFormedFile) {
   // A folder that is not there, and a folder in the file's place: nothing
   // is left behind, and the caller hears why.
   std::filesystem::create_directory(folder.path() / "taken");
-  for (std::string name : {"none/report.xml", "taken"}) {
+  const std::pair<std::string, int> kUnwritable[] = {{"none/report.xml", ENOENT},
+                                                     {"taken", EISDIR}};
+  for (const auto& [name, reason] : kUnwritable) {
     std::string unwritable = (folder.path() / name).string();
     EXPECT_FALSE(write_junit_file(report, unwritable, error));
-    EXPECT_EQ(error, "cannot write the JUnit report to " + unwritable);
+    EXPECT_EQ(error, "cannot write the JUnit report " + unwritable + ": " + std::strerror(reason));
   }
   std::vector<std::filesystem::path> left;
   for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
