@@ -8,6 +8,8 @@
 
 // True when standard input is a terminal (on Windows a console).
 bool standard_input_is_terminal();
+// The same for standard error: where a long run may show how it goes.
+bool standard_error_is_terminal();
 
 // Switches the terminal on standard input to single keys without echo, so
 // that the interactive mode edits the line itself; output processing stays

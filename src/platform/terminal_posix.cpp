@@ -20,6 +20,10 @@ bool standard_input_is_terminal() {
   return isatty(STDIN_FILENO) == 1;
 }
 
+bool standard_error_is_terminal() {
+  return isatty(STDERR_FILENO) == 1;
+}
+
 bool enter_key_mode() {
   if (in_key_mode) return true;
   if (tcgetattr(STDIN_FILENO, &saved_mode) != 0) return false;

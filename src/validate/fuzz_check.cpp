@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "validate/check_host.h"
 #include "validate/finding_file.h"
+#include "validate/status_line.h"
 #include "validate/validate_checks.h"
 
 namespace {
@@ -131,6 +133,8 @@ CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module
   std::vector<MetFault> met;
   std::uint64_t requests = 0;
   std::uint64_t restarts = 0;
+  std::uint64_t faults = 0;
+  StatusLine status(!settings.quiet);
   for (;;) {
     FuzzResult fuzzed;
     if (host->await_fuzz(answer_seconds(settings, std::max(0.0, sent_at + slice - seconds_now())),
@@ -151,7 +155,15 @@ CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module
       bool request_known = host->request_at_fault(request);
       note_fault(met, fault, request, request_known);
       if (request_known) module.faulted.push_back(request);
+      ++faults;
     }
+    char progress[160];
+    std::snprintf(progress, sizeof progress,
+                  "modtest: %.60s: fuzz, %.1f s of %g s, %llu requests, %llu faults (%zu distinct)",
+                  module.name.c_str(), spent, settings.fuzz_seconds,
+                  static_cast<unsigned long long>(requests),
+                  static_cast<unsigned long long>(faults), met.size());
+    status.show(progress);
     double left = settings.fuzz_seconds - spent;
     if (left < kLeastSecondsForAHost) break;
     host = std::make_shared<ModuleHost>();
@@ -168,6 +180,7 @@ CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module
     sent_at = seconds_now();
     host->send_fuzz(fuzz_order(module, seed, slice));
   }
+  status.clear();
   result.number("seed", static_cast<double>(settings.seed));
   result.number("requests", static_cast<double>(requests));
   result.number("seconds", spent);

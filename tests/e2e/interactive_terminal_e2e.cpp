@@ -27,10 +27,12 @@ std::string as_shown(const std::string& text) {
 
 class Terminal {
  public:
-  Terminal(const RunFolder& folder) {
+  explicit Terminal(const RunFolder& folder, std::vector<std::string> options = {"--interactive"}) {
     std::string tool = folder.tool().string();
     std::string home = "HOME=" + folder.path().string();
-    std::vector<char*> argv = {tool.data(), const_cast<char*>("--interactive"), nullptr};
+    std::vector<char*> argv = {tool.data()};
+    for (std::string& option : options) argv.push_back(option.data());
+    argv.push_back(nullptr);
     std::vector<char*> envp = {home.data(), const_cast<char*>("TERM=vt100"), nullptr};
     std::string directory = folder.path().string();
     child_ = forkpty(&master_, nullptr, nullptr, nullptr);
@@ -103,6 +105,27 @@ TEST(InteractiveTerminal, PromptReplyAndTheUpArrow) {
   EXPECT_EQ(terminal.exit_code(), 0);
   // The line sent twice is kept once for the next session.
   EXPECT_EQ(read_file(folder.path() / ".modtest_history"), "hi\n");
+}
+
+// A validation on a terminal shows how the fuzzer goes on one line of
+// standard error, written over itself and blanked at the end; in a file
+// (every other validation test) there is none.
+TEST(ValidateTerminal, TheFuzzersProgressOnOneLine) {
+  if (RunFolder::under_wine() || RunFolder::under_memory_checker()) {
+    GTEST_SKIP() << "the terminal is checked natively";
+  }
+  RunFolder folder;
+  folder.add_probe("echo", "echo");
+  folder.write("saori.ini", expand("echo:echo{X}\n", folder));
+  Terminal terminal(folder, {"--validate", "--fuzz-seconds", "1"});
+  ASSERT_TRUE(terminal.started());
+  const std::string& screen = terminal.read_until("skipped\r\n");
+  std::size_t status = screen.find("\rmodtest: echo: fuzz, ");
+  ASSERT_NE(status, std::string::npos) << screen;
+  std::size_t blanked = screen.find("                    \r", status);
+  EXPECT_NE(blanked, std::string::npos) << screen;
+  EXPECT_LT(blanked, screen.find("ok 4 - echo: fuzz")) << screen;
+  EXPECT_EQ(terminal.exit_code(), 0);
 }
 
 }  // namespace
