@@ -156,6 +156,27 @@ static modtest_block count_reply(long* length) {
 }
 #endif
 
+#ifdef PROBE_TICK
+#ifdef _WIN32
+#include <process.h>
+#define probe_process_id _getpid
+#else
+#include <unistd.h>
+#define probe_process_id getpid
+#endif
+/* One command whose reply differs from process to process, as one that
+ * tells the time would: "tick..." is answered with the process's number. */
+static int is_tick(const char* bytes, long length) {
+  return length >= 4 && memcmp(bytes, "tick", 4) == 0;
+}
+static modtest_block tick_reply(long* length) {
+  char text[24];
+  int written = sprintf(text, "%ld", (long)probe_process_id());
+  *length = written;
+  return modtest_block_from(text, (size_t)written);
+}
+#endif
+
 #ifdef PROBE_READ_INPUT
 /* Reads standard input, as a module that asks its user something would:
  * the reply is how many bytes it got before the input ended, in decimal. */
@@ -345,6 +366,12 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
 #endif
 #elif defined(PROBE_COUNT)
   reply = count_reply(length);
+#elif defined(PROBE_TICK)
+  if (is_tick(modtest_block_bytes(block), *length)) {
+    reply = tick_reply(length);
+  } else {
+    reply = modtest_block_from(modtest_block_bytes(block), (size_t)*length);
+  }
 #elif defined(PROBE_READ_INPUT)
   reply = input_reply(length);
 #elif defined(PROBE_REPLY_TERMINATED)
