@@ -214,7 +214,7 @@ static int triggered(const unsigned char* bytes, long length) {
 }
 #endif
 
-#if defined(PROBE_THREAD) || defined(PROBE_SLOW_LOAD)
+#if defined(PROBE_THREAD) || defined(PROBE_SLOW_LOAD) || defined(PROBE_SLOW_REQUEST)
 #ifdef _WIN32
 #include <windows.h>
 static void probe_sleep(int milliseconds) {
@@ -355,6 +355,9 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
   if (dropped != NULL) memset(dropped, 1, 1024);
 #endif
   (void)length;
+#ifdef PROBE_SLOW_REQUEST
+  probe_sleep(PROBE_SLOW_REQUEST);
+#endif
 #if defined(PROBE_REPLY_NULL)
   reply = NULL;
 #elif defined(PROBE_REPLY_BYTES)
