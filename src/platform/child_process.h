@@ -49,7 +49,9 @@ void close_child_input(ChildProcess* child);
 
 enum class ReadStatus {
   kBytes,     // `length` bytes were stored, at least one
-  kEnd,       // no more will come: every writer closed the pipe
+  kEnd,       // no more will come: every writer closed the pipe, or the
+              // child ended and what it wrote before is read (a process it
+              // started may still hold the pipe open)
   kTimedOut,  // nothing came in time; a later read may still get bytes
 };
 struct ReadResult {

@@ -26,6 +26,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How often a read that waits looks whether the child has ended.
+constexpr int kEndLookMs = 10;
+
 void close_descriptor(int& descriptor) {
   if (descriptor >= 0) close(descriptor);
   descriptor = -1;
@@ -166,11 +169,20 @@ ReadResult read_from_child(ChildProcess* child, void* buffer, std::size_t size, 
   bool forever = timeout_ms < 0;
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(forever ? 0 : timeout_ms);
   for (;;) {
+    // A process the child started may hold the pipe open long after the
+    // child ended: the child's end is the stream's end, once what it wrote
+    // before is read. The wait is cut into slices to look at the child.
+    bool ended = child->ended || reap(child, WNOHANG);
+    int left = ended ? 0 : milliseconds_left(forever, deadline);
     pollfd ready{child->output, POLLIN, 0};
-    int polled = poll(&ready, 1, milliseconds_left(forever, deadline));
+    int polled = poll(&ready, 1, left < 0 ? kEndLookMs : std::min(left, kEndLookMs));
     if (polled < 0 && errno == EINTR) continue;
     if (polled < 0) return {ReadStatus::kEnd, 0};
-    if (polled == 0) return {ReadStatus::kTimedOut, 0};
+    if (polled == 0 && ended) return {ReadStatus::kEnd, 0};
+    if (polled == 0 && milliseconds_left(forever, deadline) == 0) {
+      return {ReadStatus::kTimedOut, 0};
+    }
+    if (polled == 0) continue;
     // Readable, or hung up: read tells bytes from the end.
     ssize_t got = read(child->output, buffer, size);
     if (got < 0 && errno == EINTR) continue;

@@ -121,15 +121,37 @@ ChildProcess* start_child(const std::string& program, const std::vector<std::str
   }
 
   std::string line = command_line(program, arguments);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = child_input;
-  startup.hStdOutput = child_output;
-  startup.hStdError = child_error;
+  STARTUPINFOEXA startup{};
+  startup.StartupInfo.cb = sizeof(startup);
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = child_input;
+  startup.StartupInfo.hStdOutput = child_output;
+  startup.StartupInfo.hStdError = child_error;
+  // The child inherits its three handles and nothing else: another thread
+  // starting its own child at the same time has inheritable pipe ends too,
+  // and a child holding those would hide that one's end from its parent.
+  HANDLE inherited[3];
+  DWORD inherited_count = 0;
+  for (HANDLE handle : {child_input, child_output, child_error}) {
+    if (handle != nullptr) inherited[inherited_count++] = handle;
+  }
+  SIZE_T list_bytes = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &list_bytes);
+  std::vector<char> list(list_bytes);
+  auto attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list.data());
+  bool listed = ready && inherited_count > 0 &&
+                InitializeProcThreadAttributeList(attributes, 1, 0, &list_bytes);
+  if (listed &&
+      UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                inherited_count * sizeof(HANDLE), nullptr, nullptr)) {
+    startup.lpAttributeList = attributes;
+  }
   PROCESS_INFORMATION started{};
-  bool running = ready && CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, TRUE, 0,
-                                         nullptr, nullptr, &startup, &started);
+  bool running =
+      ready && CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, inherited_count > 0,
+                              startup.lpAttributeList != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0,
+                              nullptr, nullptr, &startup.StartupInfo, &started);
+  if (listed) DeleteProcThreadAttributeList(attributes);
   // The child has its own copies now; the parent keeping a pipe's end for
   // the child would hide the child's end of the stream from the other side.
   close_handle(child_input);
@@ -169,27 +191,30 @@ ReadResult read_from_child(ChildProcess* child, void* buffer, std::size_t size, 
   if (child->output == nullptr) return {ReadStatus::kEnd, 0};
   if (size == 0) return {ReadStatus::kBytes, 0};
   DWORD wanted = static_cast<DWORD>(std::min(size, kLargestPiece));
-  if (timeout_ms >= 0) {
-    // An anonymous pipe has no read with a time limit. What waits in it is
-    // looked at instead, again and again, and read only once there is some,
-    // so that the read itself never waits.
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    DWORD pause_ms = 1;
-    for (;;) {
-      DWORD waiting = 0;
-      if (!PeekNamedPipe(child->output, nullptr, 0, nullptr, &waiting, nullptr)) {
-        return {ReadStatus::kEnd, 0};
-      }
-      if (waiting > 0) {
-        wanted = std::min(wanted, waiting);
-        break;
-      }
-      // Rounded up, so that no read times out before the deadline.
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left.count() <= 0) return {ReadStatus::kTimedOut, 0};
-      Sleep(static_cast<DWORD>(std::min<long long>(pause_ms, left.count())));
-      pause_ms = std::min<DWORD>(pause_ms * 2, 16);
+  // An anonymous pipe has no read with a time limit. What waits in it is
+  // looked at instead, again and again, and read only once there is some,
+  // so that the read itself never waits. A process the child started may
+  // hold the pipe open after the child ended: the child's end is the
+  // stream's end, once what it wrote before is read.
+  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  DWORD pause_ms = 1;
+  for (;;) {
+    bool ended = WaitForSingleObject(child->process, 0) == WAIT_OBJECT_0;
+    DWORD waiting = 0;
+    if (!PeekNamedPipe(child->output, nullptr, 0, nullptr, &waiting, nullptr)) {
+      return {ReadStatus::kEnd, 0};
     }
+    if (waiting > 0) {
+      wanted = std::min(wanted, waiting);
+      break;
+    }
+    if (ended) return {ReadStatus::kEnd, 0};
+    // Rounded up, so that no read times out before the deadline.
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (timeout_ms >= 0 && left.count() <= 0) return {ReadStatus::kTimedOut, 0};
+    DWORD pause = timeout_ms < 0 ? pause_ms : std::min<DWORD>(pause_ms, DWORD(left.count()));
+    Sleep(pause);
+    pause_ms = std::min<DWORD>(pause_ms * 2, 16);
   }
   for (;;) {
     DWORD got = 0;

@@ -1,5 +1,6 @@
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 #include "run_terms/exit_code.h"
 #include "validate/check_host.h"
@@ -19,6 +20,9 @@ constexpr double kLeakSeconds = 10;
 // Sends before the first measurement: what a module sets up on its first
 // requests is no leak.
 constexpr std::uint64_t kLeakWarmUp = 100;
+// Fewer measured requests than this tell no leak from noise: a slow
+// module's growth would be below both limits whatever it leaks.
+constexpr std::uint64_t kLeakLeastRequests = 1000;
 // Growth below either is noise: the allocator's own, or a cache filling.
 constexpr double kLeakBytes = 1024 * 1024;
 constexpr double kLeakBytesPerRequest = 64;
@@ -89,7 +93,10 @@ CheckResult check_leak(const ValidateSettings& settings, ModuleUnderTest& module
   result.number("before_bytes", static_cast<double>(repeated.before));
   result.number("after_bytes", static_cast<double>(repeated.after));
   result.number("growth_per_request", per_request);
-  if (growth >= kLeakBytes && per_request >= kLeakBytesPerRequest) {
+  if (repeated.requests < kLeakLeastRequests) {
+    result.skip("only " + std::to_string(repeated.requests) +
+                " requests were measured, too few to tell a leak (1000 at least)");
+  } else if (growth >= kLeakBytes && per_request >= kLeakBytesPerRequest) {
     char text[96];
     std::snprintf(text, sizeof text, "memory grew by %.0f bytes per request", per_request);
     result.find(text);

@@ -156,6 +156,27 @@ static modtest_block count_reply(long* length) {
 }
 #endif
 
+#ifdef PROBE_TICK
+#ifdef _WIN32
+#include <process.h>
+#define probe_process_id _getpid
+#else
+#include <unistd.h>
+#define probe_process_id getpid
+#endif
+/* One command whose reply differs from process to process, as one that
+ * tells the time would: "tick..." is answered with the process's number. */
+static int is_tick(const char* bytes, long length) {
+  return length >= 4 && memcmp(bytes, "tick", 4) == 0;
+}
+static modtest_block tick_reply(long* length) {
+  char text[24];
+  int written = sprintf(text, "%ld", (long)probe_process_id());
+  *length = written;
+  return modtest_block_from(text, (size_t)written);
+}
+#endif
+
 #ifdef PROBE_READ_INPUT
 /* Reads standard input, as a module that asks its user something would:
  * the reply is how many bytes it got before the input ended, in decimal. */
@@ -193,7 +214,7 @@ static int triggered(const unsigned char* bytes, long length) {
 }
 #endif
 
-#if defined(PROBE_THREAD) || defined(PROBE_SLOW_LOAD)
+#if defined(PROBE_THREAD) || defined(PROBE_SLOW_LOAD) || defined(PROBE_SLOW_REQUEST)
 #ifdef _WIN32
 #include <windows.h>
 static void probe_sleep(int milliseconds) {
@@ -252,6 +273,43 @@ static int loaded_before(void) {
 }
 #endif
 
+#if defined(PROBE_FORK_IN_LOAD) && !defined(_WIN32)
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+/* True while a pipe this process writes into, above the standard three (the
+ * host's own frames), still has a reader. */
+static int pipe_still_read(void) {
+  int fd;
+  for (fd = 3; fd < 256; ++fd) {
+    struct stat about;
+    struct pollfd out;
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) != O_WRONLY) continue;
+    if (fstat(fd, &about) != 0 || !S_ISFIFO(about.st_mode)) continue;
+    out.fd = fd;
+    out.events = POLLOUT;
+    out.revents = 0;
+    if (poll(&out, 1, 0) == 1 && (out.revents & POLLERR) == 0) return 1;
+  }
+  return 0;
+}
+
+/* A helper process forked in load, as a module that starts a server would:
+ * it inherits the host's pipes whatever their flags, and keeps them open
+ * until the tool has stopped reading, or 30 s. */
+static void fork_helper(void) {
+  int waited_ms;
+  int quiet;
+  if (fork() != 0) return;
+  quiet = open("/dev/null", O_WRONLY);
+  if (quiet >= 0) dup2(quiet, 2);
+  for (waited_ms = 0; waited_ms < 30000 && pipe_still_read(); waited_ms += 20) usleep(20000);
+  _exit(0);
+}
+#endif
+
 #ifndef PROBE_NO_LOAD
 MODTEST_API int PROBE_CALL load(modtest_block directory, long length) {
   (void)length;
@@ -274,6 +332,9 @@ MODTEST_API int PROBE_CALL load(modtest_block directory, long length) {
 #ifdef PROBE_THREAD
   start_ticking();
 #endif
+#if defined(PROBE_FORK_IN_LOAD) && !defined(_WIN32)
+  fork_helper();
+#endif
 #ifdef PROBE_LOAD_ONCE
   if (loaded_before()) return 0;
 #endif
@@ -294,6 +355,9 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
   if (dropped != NULL) memset(dropped, 1, 1024);
 #endif
   (void)length;
+#ifdef PROBE_SLOW_REQUEST
+  probe_sleep(PROBE_SLOW_REQUEST);
+#endif
 #if defined(PROBE_REPLY_NULL)
   reply = NULL;
 #elif defined(PROBE_REPLY_BYTES)
@@ -305,6 +369,12 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
 #endif
 #elif defined(PROBE_COUNT)
   reply = count_reply(length);
+#elif defined(PROBE_TICK)
+  if (is_tick(modtest_block_bytes(block), *length)) {
+    reply = tick_reply(length);
+  } else {
+    reply = modtest_block_from(modtest_block_bytes(block), (size_t)*length);
+  }
 #elif defined(PROBE_READ_INPUT)
   reply = input_reply(length);
 #elif defined(PROBE_REPLY_TERMINATED)
