@@ -120,7 +120,9 @@ CheckResult skipped_unbound(const ModuleUnderTest& module) {
 bool start_or_find(ModuleHost& host, const ValidateSettings& settings,
                    const ModuleUnderTest& module, CheckResult& result) {
   std::string why;
-  if (start_check_host(host, settings, module.name, why)) return true;
+  // Once a request made the module fault, its line is on standard error:
+  // the hosts after it are quiet, and the report gives what they meet.
+  if (start_check_host(host, settings, module.name, why, !module.faulted.empty())) return true;
   result.find(why);
   return false;
 }

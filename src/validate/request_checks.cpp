@@ -42,7 +42,8 @@ CheckResult send_each(const ValidateSettings& settings, ModuleUnderTest& module,
   for (const std::string& request : requests) {
     // A host after a fault is quiet: the first fault's line is on standard
     // error, and the report gives the rest.
-    if (!host.running() && !start_check_host(host, settings, module.name, why, faults > 0)) {
+    bool quiet = faults > 0 || !module.faulted.empty();
+    if (!host.running() && !start_check_host(host, settings, module.name, why, quiet)) {
       if (result.outcome != CheckResult::kFinding) result.find(why);
       break;
     }
