@@ -29,40 +29,6 @@ Clock::time_point deadline_after(double seconds) {
 
 }  // namespace
 
-std::string describe_host_end(const HostEnd& end) {
-  char text[96];
-  switch (end.kind) {
-    case HostEnd::kRunning:
-      return "is still running";
-    case HostEnd::kNotStarted:
-      return "could not be started";
-    case HostEnd::kExited:
-      switch (end.code) {
-        case kExitModuleCrashed:
-          return "crashed in a module call (exit code 3)";
-        case kExitModuleTimedOut:
-          return "ended a module call that did not return in time (exit code 4)";
-        case kExitModuleEndedProcess:
-          return "was ended by a module inside a call (exit code 5)";
-      }
-      std::snprintf(text, sizeof text, "exited with code %lu",
-                    static_cast<unsigned long>(end.code));
-      return text;
-    case HostEnd::kSignalled:
-      std::snprintf(text, sizeof text, "was ended by signal %lu",
-                    static_cast<unsigned long>(end.code));
-      return text;
-    case HostEnd::kNoAnswer:
-      std::snprintf(text, sizeof text, "did not answer within %g s", end.seconds);
-      return text;
-    case HostEnd::kBadAnswer:
-      return "answered with something that is no answer";
-    case HostEnd::kLost:
-      return "ended, the system will not say how";
-  }
-  return "ended";
-}
-
 ModuleHost::~ModuleHost() {
   end_child(child_);
   if (engine_ != nullptr) {
@@ -161,7 +127,13 @@ bool ModuleHost::send(FrameType type, std::string_view payload) {
 }
 
 bool ModuleHost::await_answer(FrameType expected, double timeout_seconds, Frame& answer) {
-  Clock::time_point deadline = deadline_after(timeout_seconds);
+  Wait wait = wait_for(expected, deadline_after(timeout_seconds), timeout_seconds, answer);
+  if (wait == Wait::kPending) finish(HostEnd::kNoAnswer, timeout_seconds);
+  return wait == Wait::kAnswered;
+}
+
+ModuleHost::Wait ModuleHost::wait_for(FrameType expected, Clock::time_point deadline,
+                                      double timeout_seconds, Frame& answer) {
   char buffer[64 * 1024];
   for (;;) {
     if (decoder_.next(answer)) {
@@ -178,17 +150,13 @@ bool ModuleHost::await_answer(FrameType expected, double timeout_seconds, Frame&
         has_request_at_fault_ = true;
         continue;
       }
-      if (answer.type == expected || answer.type == FrameType::kRefused) return true;
+      if (answer.type == expected || answer.type == FrameType::kRefused) return Wait::kAnswered;
       finish(HostEnd::kBadAnswer, timeout_seconds);
-      return false;
+      return Wait::kEnded;
     }
-    if (decoder_.broken()) {
+    if (decoder_.broken() || child_ == nullptr) {
       finish(HostEnd::kBadAnswer, timeout_seconds);
-      return false;
-    }
-    if (child_ == nullptr) {
-      finish(HostEnd::kBadAnswer, timeout_seconds);
-      return false;
+      return Wait::kEnded;
     }
     int left = milliseconds_left(deadline);
     ReadResult read = left > 0 ? read_from_child(child_, buffer, sizeof buffer, left)
@@ -197,10 +165,9 @@ bool ModuleHost::await_answer(FrameType expected, double timeout_seconds, Frame&
       decoder_.feed(buffer, read.length);
     } else if (read.status == ReadStatus::kEnd) {
       collect_end(milliseconds_left(deadline), timeout_seconds);
-      return false;
+      return Wait::kEnded;
     } else if (milliseconds_left(deadline) == 0) {
-      finish(HostEnd::kNoAnswer, timeout_seconds);
-      return false;
+      return Wait::kPending;
     }
   }
 }
@@ -262,6 +229,17 @@ bool ModuleHost::fuzz(const FuzzOrder& order, double timeout_seconds, FuzzResult
 
 bool ModuleHost::send_fuzz(const FuzzOrder& order) {
   return send(FrameType::kFuzz, encode(order));
+}
+
+ModuleHost::Wait ModuleHost::poll_fuzz(double wait_seconds, FuzzResult& result) {
+  Frame answer;
+  Wait wait = wait_for(FrameType::kFuzzed, deadline_after(wait_seconds), wait_seconds, answer);
+  if (wait == Wait::kAnswered &&
+      !(answer.type == FrameType::kFuzzed && decode(answer.payload, result))) {
+    finish(HostEnd::kBadAnswer, wait_seconds);
+    return Wait::kEnded;
+  }
+  return wait;
 }
 
 bool ModuleHost::await_fuzz(double timeout_seconds, FuzzResult& result) {

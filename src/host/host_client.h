@@ -5,6 +5,7 @@
 // that a module that crashes, hangs or ends the process ends the child and
 // the parent says how.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -73,6 +74,11 @@ class ModuleHost {
   // is sent, and its result awaited later.
   bool send_fuzz(const FuzzOrder& order);
   bool await_fuzz(double timeout_seconds, FuzzResult& result);
+  // Waits at most `wait_seconds` for that result and, unlike await_fuzz,
+  // leaves a host that has not answered yet running: several hosts' loops
+  // are looked after in turn.
+  enum class Wait { kAnswered, kEnded, kPending };
+  Wait poll_fuzz(double wait_seconds, FuzzResult& result);
   bool repeat(const RepeatOrder& order, double timeout_seconds, RepeatResult& result);
   bool release(double timeout_seconds);
   bool memory(double timeout_seconds, std::uint64_t& resident, std::uint64_t& peak);
@@ -97,6 +103,10 @@ class ModuleHost {
                 double timeout_seconds, Frame& answer);
   bool send(FrameType type, std::string_view payload);
   bool await_answer(FrameType expected, double timeout_seconds, Frame& answer);
+  // The same up to `deadline`; kPending when nothing came by then, the host
+  // left running.
+  Wait wait_for(FrameType expected, std::chrono::steady_clock::time_point deadline,
+                double timeout_seconds, Frame& answer);
   void finish(HostEnd::Kind kind, double seconds);
   void collect_end(int timeout_ms, double seconds);
 

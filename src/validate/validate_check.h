@@ -30,6 +30,7 @@ struct ValidateSettings {
 };
 
 class ModuleHost;
+class FuzzSession;
 
 // What a check learned of the module that later checks use.
 struct ModuleUnderTest {
@@ -67,10 +68,8 @@ struct ModuleUnderTest {
     std::string reproduce;
   };
   std::vector<KeptFinding> kept;
-  // A host fuzzing the module already, started before the checks before it.
-  std::shared_ptr<ModuleHost> fuzz_host;
-  double fuzz_started = 0;   // seconds on the run's clock
-  double fuzz_slice = 0.25;  // how long each fuzzing host runs, in seconds
+  // The module's fuzzing, started before the checks before it.
+  std::shared_ptr<FuzzSession> fuzzing;
 };
 
 struct CheckResult {

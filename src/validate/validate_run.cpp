@@ -163,7 +163,7 @@ int run_validate(ValidateSettings settings, const char* usage_line) {
       add_junit_result(junit, module.name, check.name, result);
       findings += result.outcome == CheckResult::kFinding ? 1 : 0;
       skipped += result.outcome == CheckResult::kSkipped ? 1 : 0;
-      if (check.run == check_bind && !module.bound) module.fuzz_host.reset();
+      if (check.run == check_bind && !module.bound) module.fuzzing.reset();
     }
     if (!settings.quiet) tell_warnings(module);
   }
