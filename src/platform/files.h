@@ -41,7 +41,7 @@ unsigned long long open_file_size(std::FILE* file);
 int replace_file(const char* from, const char* to);
 
 // Makes the directory `path` unless it is there already. Returns 1 when it
-// is there afterwards, 0 when the system refused.
+// is there afterwards, 0 when the system refused, with errno its reason.
 int make_directory(const char* path);
 
 // Creates the file `path` for binary writing, but only when no file of the

@@ -84,8 +84,12 @@ int replace_file(const char* from, const char* to) {
 
 int make_directory(const char* path) {
   if (mkdir(path, 0777) == 0) return 1;
+  // mkdir's reason, not the look that follows it.
+  int reason = errno;
   struct stat status;
-  return stat(path, &status) == 0 && S_ISDIR(status.st_mode) ? 1 : 0;
+  if (stat(path, &status) == 0 && S_ISDIR(status.st_mode)) return 1;
+  errno = reason;
+  return 0;
 }
 
 std::FILE* create_new_file(const char* path) {

@@ -63,8 +63,11 @@ unsigned long long open_file_size(std::FILE* file) {
   return static_cast<unsigned long long>(info.st_size);
 }
 
-int replace_file(const char* from, const char* to) {
-  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 1;
+namespace {
+
+// The C library's word for the system's last error, so that callers give
+// the reason the same way on every system.
+void set_errno_from_last_error() {
   switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -78,14 +81,26 @@ int replace_file(const char* from, const char* to) {
     case ERROR_DISK_FULL:
       errno = ENOSPC;
       break;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+      errno = EEXIST;
+      break;
     default:
       errno = EIO;
   }
+}
+
+}  // namespace
+
+int replace_file(const char* from, const char* to) {
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 1;
+  set_errno_from_last_error();
   return 0;
 }
 
 int make_directory(const char* path) {
   if (CreateDirectoryA(path, nullptr)) return 1;
+  set_errno_from_last_error();
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
 }

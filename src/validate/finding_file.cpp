@@ -1,6 +1,8 @@
 #include "validate/finding_file.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "check/cases_file.h"
 #include "check/cases_update.h"
@@ -173,8 +175,13 @@ std::string keep_finding(CheckResult& result, const ValidateSettings& settings,
     return command;
   }
   if (!make_directory(kFindingsFolder)) {
-    result.text("reproduce",
-                std::string("none: the folder ") + kFindingsFolder + " could not be made");
+    std::string why = std::string("the folder ") + kFindingsFolder +
+                      " could not be made: " + std::strerror(errno);
+    result.text("reproduce", "none: " + why);
+    // Said where a person looks too, once: no finding after it has a file.
+    static bool said = false;
+    if (!said) std::fprintf(stderr, "modtest: %s\n", why.c_str());
+    said = true;
     return "";
   }
   std::string stem = findings_stem(module, check);

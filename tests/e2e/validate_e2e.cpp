@@ -347,6 +347,18 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
           << again_run.out;
     }
   }
+  // A findings folder that cannot be made: the reason, in the report and
+  // once on standard error.
+  std::filesystem::remove_all(findings);
+  folder.write("modtest-findings", "a file in the folder's place\n");
+  RunFolder::Result no_folder = folder.run_with("--validate --fuzz-seconds 0.2");
+  const std::string why =
+      "the folder modtest-findings could not be made: " + std::string(std::strerror(EEXIST));
+  EXPECT_NE(no_folder.out.find("reproduce: \"none: " + why + "\"\n"), std::string::npos)
+      << no_folder.out;
+  std::size_t said = no_folder.err.find("modtest: " + why + "\n");
+  EXPECT_NE(said, std::string::npos) << no_folder.err;
+  EXPECT_EQ(no_folder.err.find("modtest: " + why, said + 1), std::string::npos) << no_folder.err;
 #endif
 }
 
