@@ -82,25 +82,39 @@ bool FuzzSession::start(std::string& why) {
   sent_at_ = fuzz_clock_seconds();
   host_->send_fuzz(fuzz_order(module_, settings_.seed, order_seconds_));
   running.push_back(this);
+  if (order_seconds_ < settings_.fuzz_seconds) start_standby();
   return true;
+}
+
+void FuzzSession::start_standby() {
+  standby_ = std::make_unique<ModuleHost>();
+  std::string why;
+  if (!start_check_host(*standby_, settings_, module_.name, why, true)) standby_.reset();
 }
 
 bool FuzzSession::start_host() {
   double left = settings_.fuzz_seconds - spent;
   if (left < kLeastSecondsForAHost) return false;
-  host_ = std::make_unique<ModuleHost>();
-  std::string why;
-  double before = fuzz_clock_seconds();
-  if (!start_check_host(*host_, settings_, module_.name, why, true)) return false;
-  // A start's time is the fuzz time's too, or a module that faults on
-  // every other request would make the check last many times as long.
-  spent += fuzz_clock_seconds() - before;
+  if (standby_ != nullptr && standby_->running()) {
+    host_ = std::move(standby_);
+  } else {
+    host_ = std::make_unique<ModuleHost>();
+    std::string why;
+    double before = fuzz_clock_seconds();
+    if (!start_check_host(*host_, settings_, module_.name, why, true)) return false;
+    // A start's time is the fuzz time's too, or a module that faults on
+    // every other request would make the check last many times as long.
+    spent += fuzz_clock_seconds() - before;
+    left = settings_.fuzz_seconds - spent;
+    if (left < kLeastSecondsForAHost) return false;
+  }
   ++restarts;
   // Another seed for each host, so that none walks the same path again.
   std::uint64_t seed = settings_.seed + restarts * 0x9E3779B97F4A7C15ull;
   order_seconds_ = std::min(slice_, left);
   sent_at_ = fuzz_clock_seconds();
   host_->send_fuzz(fuzz_order(module_, seed, order_seconds_));
+  if (order_seconds_ < left) start_standby();
   return true;
 }
 
@@ -138,6 +152,7 @@ bool FuzzSession::step(double wait_seconds) {
   if (!done_ && !start_host()) done_ = true;
   if (done_) {
     host_.reset();
+    standby_.reset();
     running.erase(std::remove(running.begin(), running.end(), this), running.end());
   }
   return true;
