@@ -223,10 +223,6 @@ bool ModuleHost::memory(double timeout_seconds, std::uint64_t& resident, std::ui
   return false;
 }
 
-bool ModuleHost::fuzz(const FuzzOrder& order, double timeout_seconds, FuzzResult& result) {
-  return send_fuzz(order) && await_fuzz(timeout_seconds, result);
-}
-
 bool ModuleHost::send_fuzz(const FuzzOrder& order) {
   return send(FrameType::kFuzz, encode(order));
 }

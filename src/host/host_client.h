@@ -69,9 +69,8 @@ class ModuleHost {
   HostReply request(std::string_view module, std::string_view bytes, double timeout_seconds);
   // The validator's orders (check_frames.h).
   HostReply padded_request(const PaddedRequestOrder& order, double timeout_seconds);
-  bool fuzz(const FuzzOrder& order, double timeout_seconds, FuzzResult& result);
-  // The same in two halves, so that several hosts fuzz at once: the order
-  // is sent, and its result awaited later.
+  // A fuzz order in two halves, so that several hosts fuzz at once: the
+  // order is sent, and its result awaited later.
   bool send_fuzz(const FuzzOrder& order);
   bool await_fuzz(double timeout_seconds, FuzzResult& result);
   // Waits at most `wait_seconds` for that result and, unlike await_fuzz,
