@@ -1,5 +1,6 @@
 #include "check/case_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,7 +16,7 @@ namespace {
 
 // The run a fault may cut short, read by the fault epilogue alone: set by
 // start_case_report, cleared by end_case_report.
-const CheckProgress* watched = nullptr;
+CheckProgress* watched = nullptr;
 
 void report_case_line(const CasesFile& file, bool passed, std::size_t index) {
   const CheckCase& check_case = file.cases[index];
@@ -96,18 +97,30 @@ int finish_cut_report(const char* fault, int exit_code) {
 
 }  // namespace
 
-int finish_cut_case_report(const CheckProgress& progress, const char* fault, int exit_code) {
-  if (exit_code == kExitOwnFault) return exit_code;
+const char* cut_case_words(int exit_code) {
+  return exit_code == kExitModuleTimedOut       ? " did not return in case "
+         : exit_code == kExitModuleEndedProcess ? " ended the process in case "
+                                                : " crashed in case ";
+}
+
+int finish_cut_case_report(CheckProgress& progress, const char* fault, int exit_code) {
   std::size_t fault_length = std::strlen(fault);
-  if (progress.phase != CheckProgress::kCases) {
-    // Binding or unloading: no case to pin it on.
+  progress.cut = true;
+  progress.cut_exit_code = exit_code;
+  std::size_t kept = std::min(fault_length, sizeof progress.cut_fault - 1);
+  std::memcpy(progress.cut_fault, fault, kept);
+  progress.cut_fault[kept] = '\0';
+  if (exit_code == kExitOwnFault || progress.phase != CheckProgress::kCases) {
+    // Binding or unloading, or modtest's own: no case to pin it on.
     // A bail-out reason is plain text to its end: no escapes, unlike a
     // case's description. The fault line holds no line feed.
     report_text("Bail out! ");
     report_text(fault);
     report_text("\n");
     report_flush();
-    return kExitCasesFailed;
+    // The report says what happened; the exit code keeps saying whose fault
+    // it was.
+    return exit_code == kExitOwnFault ? exit_code : kExitCasesFailed;
   }
   const CasesFile& file = *progress.file;
   const std::vector<CheckCase>& cases = file.cases;
@@ -118,9 +131,7 @@ int finish_cut_case_report(const CheckProgress& progress, const char* fault, int
   report_failure_head(file, cut, fault, fault_length);
   if (cut.repeat > 1) report_count("repetition", progress.repetition);
   report_text("  ...\n");
-  const char* what = exit_code == kExitModuleTimedOut       ? " did not return in case "
-                     : exit_code == kExitModuleEndedProcess ? " ended the process in case "
-                                                            : " crashed in case ";
+  const char* what = cut_case_words(exit_code);
   for (std::size_t index = progress.current + 1; index < cases.size(); ++index) {
     report_case_line(file, false, index);
     report_text(" # SKIP not run: module ");
@@ -135,7 +146,7 @@ int finish_cut_case_report(const CheckProgress& progress, const char* fault, int
   return kExitCasesFailed;
 }
 
-void start_case_report(const CheckProgress& progress) {
+void start_case_report(CheckProgress& progress) {
   watched = &progress;
   report_text("TAP version 13\n");
   set_fault_epilogue(finish_cut_report);

@@ -24,12 +24,21 @@ struct CheckProgress {
   unsigned long repetition = 0;
   std::size_t passed = 0;
   std::size_t failed = 0;
+  // Set when a fault cut the run short: its line, without "modtest: ",
+  // and the code it ended with.
+  bool cut = false;
+  int cut_exit_code = 0;
+  char cut_fault[1024] = "";
 };
+
+// How the cases after a cut one were kept from running, before the cut
+// case's number: " crashed in case ".
+const char* cut_case_words(int exit_code);
 
 // Starts the report of `progress.file` with its version line and, until
 // end_case_report, has a fault finish it from `progress`, which must live
 // that long.
-void start_case_report(const CheckProgress& progress);
+void start_case_report(CheckProgress& progress);
 
 // The line of case `index` and its block.
 void report_outcome(const CasesFile& file, std::size_t index, const Outcome& outcome);
@@ -40,6 +49,8 @@ void end_case_report(const CheckProgress& progress);
 // Ends a report that a fault cut short, after the fault's line on standard
 // error (`fault`, without "modtest: " and line feed), so that it still holds
 // every case, the plan and the summary; returns the exit code to end with.
-// Safe where a fault handler runs. The epilogue start_case_report sets
-// calls it; so does a watcher whose worker ended without a word.
-int finish_cut_case_report(const CheckProgress& progress, const char* fault, int exit_code);
+// A fault of modtest's own ends the report with a bail-out, the fault its
+// reason. Notes the cut in `progress`. Safe where a fault handler runs. The
+// epilogue start_case_report sets calls it; so does a watcher whose worker
+// ended without a word.
+int finish_cut_case_report(CheckProgress& progress, const char* fault, int exit_code);

@@ -8,10 +8,10 @@
 #include "check/case_runner.h"
 #include "check/cases_file.h"
 #include "check/cases_rewrite.h"
+#include "check/check_junit.h"
 #include "modules/host_memory.h"
 #include "modules/module_registry.h"
 #include "platform/standard_output.h"
-#include "report/junit_writer.h"
 #include "report/tap_text.h"
 #include "run_terms/exit_code.h"
 
@@ -28,39 +28,11 @@ void keep_for_update(const CasesFile& file, const CheckCase& check_case, const O
   edits.back().value.assign(actual);
 }
 
-// One case's result for the JUnit file, named by the bytes the TAP report
-// shows and without its line, so that CI still knows the case once lines
-// above it were added or taken away; a failure says where the case is. The
-// JUnit writer shows the bytes readably its own way.
-void add_junit_case(JUnitReport& junit, const CasesFile& file, const CheckCase& check_case,
-                    const Outcome& outcome) {
-  std::string name;
-  if (check_case.name.length != 0) {
-    name = file.view(check_case, check_case.name);
-  } else {
-    std::string_view request = file.view(check_case, check_case.request);
-    std::size_t shown = description_length(request.data(), request.size(), kRequestNameLimit);
-    name = std::string(request.substr(0, shown)) + (shown < request.size() ? "..." : "");
-  }
-  std::string message;
-  std::string details;
-  if (!outcome.passed) {
-    message = "line " + std::to_string(check_case.line) + ": " +
-              (outcome.message != nullptr ? outcome.message : "the reply differs from reply:");
-    if (outcome.mismatch) {
-      details = "expected: " + std::string(file.view(check_case, check_case.reply)) +
-                "\nactual: " + std::string(outcome.reply, outcome.reply_length) + "\n";
-    }
-  }
-  junit.add(file.modules[check_case.module], name,
-            outcome.passed ? JUnitOutcome::kPassed : JUnitOutcome::kFailed, outcome.total_seconds,
-            message, details);
-}
-
 }  // namespace
 
 int run_check(const std::string& cases_path, bool update, const std::string& directory,
-              const char* usage_line, CheckProgress& progress, const std::string& junit_path) {
+              const char* usage_line, CheckProgress& progress, CaseJournal& journal,
+              const std::string& junit_path) {
   CasesFile file;
   std::vector<std::string> errors;
   CasesFileResult read = read_cases_file(cases_path, file, errors);
@@ -92,7 +64,7 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
   for (const std::string& name : file.modules)
     records.push_back(find_module(&registry, name.c_str()));
   std::vector<ReplyEdit> edits;
-  JUnitReport junit;
+  journal.length = 0;
   for (std::size_t index = 0; index < file.cases.size(); ++index) {
     const CheckCase& check_case = file.cases[index];
     progress.current = index;
@@ -108,7 +80,7 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
       progress.failed += 1;
     }
     report_outcome(file, index, outcome);
-    if (!junit_path.empty()) add_junit_case(junit, file, check_case, outcome);
+    if (!junit_path.empty()) journal_outcome(journal, file, index, outcome);
     if (update) keep_for_update(file, check_case, outcome, edits);
     host_release(outcome.reply);
   }
@@ -120,7 +92,8 @@ int run_check(const std::string& cases_path, bool update, const std::string& dir
   std::string error;
   // CI that reads the file would otherwise see a passing run with no
   // results.
-  bool junit_lost = !junit_path.empty() && !write_junit_file(junit, junit_path, error);
+  bool junit_lost =
+      !junit_path.empty() && !write_check_junit(file, journal, progress, junit_path, error);
   if (junit_lost) std::fprintf(stderr, "modtest: %s\n", error.c_str());
 
   if (update && !update_cases_file(cases_path, edits)) return kExitUsage;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "check/case_journal.h"
 #include "check/case_report.h"
 
 // The check mode: reads the cases file at `cases_path`, binds the modules of
@@ -13,10 +14,11 @@
 // the process or hung included), 2 when the file could not be read or
 // written or is wrong, with a line on standard error for each problem and
 // `usage_line` after the one for a file that would not open.
-// `progress` is where the run keeps how far it has come, which a watcher
-// from outside may read (see case_report.h). With a `junit_path`, the
-// results are written there too as JUnit XML, one suite per module; a run
-// that a module's fault ends writes none.
+// `progress` and `journal` are where the run keeps how far it has come and
+// what each case gave, which a watcher from outside may read (see
+// case_report.h and check_junit.h). With a `junit_path`, the results are
+// written there too as JUnit XML, one suite per module; when a module's
+// fault ends the run, the watcher writes it.
 int run_check(const std::string& cases_path, bool update, const std::string& directory,
-              const char* usage_line, CheckProgress& progress,
+              const char* usage_line, CheckProgress& progress, CaseJournal& journal,
               const std::string& junit_path = std::string());

@@ -46,7 +46,10 @@ int main(int argc, char** argv) {
   }
   RunRecord* record = nullptr;
   WorkerEnd worker_end;
-  if (watch_run_from_outside(&record, &worker_end) == RunRole::kWatcher) {
+  // Check mode's report and JUnit file must be finished however a module
+  // ends the worker.
+  bool whole_report_needed = options.action == Options::kCheck;
+  if (watch_run_from_outside(&record, &worker_end, whole_report_needed) == RunRole::kWatcher) {
     return finish_watched_run(*record, worker_end, options);
   }
   WatchedState& state = prepare_watched_state(*record);
@@ -69,7 +72,7 @@ int main(int argc, char** argv) {
     std::string directory;
     get_program_directory(directory);
     int exit_code = run_check(options.cases_path, options.update, directory, kUsageLine,
-                              state.progress, options.junit_path);
+                              state.progress, state.journal, options.junit_path);
     note_run_ends_on_its_own();
     return exit_code;
   }

@@ -184,7 +184,11 @@ int exchange_with_module_padded(ModuleRecord* record, const char* request,
   if (!is_block) {
     warn_about_foreign_reply(record, place);
   } else if (reply != nullptr) {
+    // A module that wrote past its reply block has corrupted the heap
+    // around it, which the allocator may find only now: the module's fault.
+    enter_module_call(record->name, record->path, "request, as its reply block was freed");
     free_module_block(reply);
+    leave_module_call();
   }
   *reply_copy = copy;
   *reply_copy_length = reply_length;

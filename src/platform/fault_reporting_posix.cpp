@@ -48,9 +48,11 @@ void try_flush_output() {
   finishing = 1;
   decided_code = exit_code;
   write_all(StandardStream::kError, line.text(), line.length());
-  note_run_ends_on_its_own();
   try_flush_output();
   decided_code = run_fault_epilogue(line, exit_code);
+  // Only now: a module that corrupted the heap may still end the epilogue,
+  // and a watcher then finishes what it began.
+  note_run_ends_on_its_own();
   _exit(decided_code);
 }
 

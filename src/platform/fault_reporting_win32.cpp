@@ -70,9 +70,11 @@ void try_flush_output(bool from_faulting_thread) {
   }
   decided_code = exit_code;
   write_all(StandardStream::kError, line.text(), line.length());
-  note_run_ends_on_its_own();
   if (flush) try_flush_output(faulting_thread);
   decided_code = run_fault_epilogue(line, exit_code);
+  // Only now: a module that corrupted the heap may still end the epilogue,
+  // and the watcher then finishes what it began.
+  note_run_ends_on_its_own();
   end_process(decided_code);
 }
 

@@ -11,7 +11,7 @@
 namespace {
 
 // Static storage starts zeroed; an initialiser of `{}` would clear its
-// 90 KiB again at start-up, pages a plain run never touches.
+// few hundred KiB again at start-up, pages a plain run never touches.
 RunRecord own_record;
 RunRecord* record = &own_record;  // who and which entry, and whether inside a module
 FaultEpilogue epilogue = nullptr;

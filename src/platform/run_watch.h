@@ -7,7 +7,10 @@
 // starts itself as the worker, with the same command line and standard
 // handles, and the worker keeps which module call is in progress in a
 // record the watcher reads once the worker is gone. Natively the handlers on
-// their own stack cover all of these, and the run is its own worker.
+// their own stack cover all of these, and a run is its own worker unless
+// its report must be finished whatever becomes of the worker: a module
+// that corrupts the heap, or ends the process with no exit hook run, takes
+// the handlers' report with it.
 // run_watch_posix.cpp and run_watch_win32.cpp implement this.
 
 #include <cstddef>
@@ -23,21 +26,27 @@ struct RunRecord {
   volatile long reported;  // the worker ends on its own, having said what it had to
   // The driver's own, such as check mode's progress and its report's
   // pending bytes.
-  alignas(16) unsigned char state[72 * 1024];
+  alignas(16) unsigned char state[336 * 1024];
 };
 
 struct WorkerEnd {
   unsigned long exit_code;  // the whole 32 bits Windows gives
+  int signal_number;        // natively, the signal that ended it; else 0
+  bool exited;              // it ended itself, with an exit; false where unknown
 };
 
 enum class RunRole { kWorker, kWatcher };
 
-// On Windows, a run not yet watched starts this program again as its
-// worker and waits for it to end: kWatcher, with `*end` and in `*record`
-// what the worker left. Otherwise (the worker itself, every other system,
-// or when no worker could be started) kWorker: the run goes on here, and
+// On Windows, and elsewhere when `whole_report_needed`, a run not yet
+// watched starts a worker and waits for it to end: kWatcher, with `*end`
+// and in `*record` what the worker left. Otherwise (the worker itself, or
+// when no worker could be started) kWorker: the run goes on here, and
 // `*record` is where it keeps what a watcher would read.
-RunRole watch_run_from_outside(RunRecord** record, WorkerEnd* end);
+RunRole watch_run_from_outside(RunRecord** record, WorkerEnd* end, bool whole_report_needed);
+
+// How the worker ended, in the system's terms, for a line that says so:
+// an exit status, or the signal.
+void describe_worker_end(const WorkerEnd& end, FaultLine& line);
 
 // Says in the record that the worker ends on its own and has said what it
 // had to: called just before a run's last exit, by main and by the fault

@@ -120,8 +120,10 @@ bool run_worker(HANDLE mapping, WorkerEnd* end) {
 
 }  // namespace
 
-RunRole watch_run_from_outside(RunRecord** record, WorkerEnd* end) {
+RunRole watch_run_from_outside(RunRecord** record, WorkerEnd* end, bool) {
   end->exit_code = 0;
+  end->signal_number = 0;
+  end->exited = false;
   *record = &run_record();
   if (become_worker(record)) return RunRole::kWorker;
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -140,4 +142,22 @@ RunRole watch_run_from_outside(RunRecord** record, WorkerEnd* end) {
   CloseHandle(mapping);
   *record = mapped;
   return RunRole::kWatcher;
+}
+
+void describe_worker_end(const WorkerEnd& end, FaultLine& line) {
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "exit status 0x%08lX", end.exit_code & 0xFFFFFFFFul);
+  line.append(digits);
+  // What the common ones mean to a module writer.
+  switch (end.exit_code) {
+    case 0xC0000409ul:
+      line.append(", a fail-fast (the module's own check found its stack or heap corrupted)");
+      break;
+    case 0xC0000005ul:
+      line.append(", an access violation");
+      break;
+    case 0xC00000FDul:
+      line.append(", a stack overflow");
+      break;
+  }
 }

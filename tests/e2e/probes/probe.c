@@ -68,7 +68,7 @@ static void print_flood(void) {
  * initialisation, 2 load, 3 request, 4 unload) and PROBE_FAULT how: 1 a write
  * through a null pointer, 2 abort, 3 a recursion that overflows the stack,
  * 4 exit(7), 5 a call that never returns, 6 ExitProcess(9) (Windows), 7 a
- * fail-fast (Windows). */
+ * fail-fast (Windows), 8 the process ended with code 7 and no exit hook run. */
 #ifdef PROBE_CRASH_IN
 #include <stdlib.h>
 #ifdef _WIN32
@@ -122,6 +122,12 @@ static PROBE_UNSANITIZED void misbehave(int entry) {
        * handler run in it. */
       __asm__ volatile("movl $2, %%ecx\n\tint $0x29" ::: "ecx", "memory");
       break;
+#endif
+    case 8:
+#ifdef _WIN32
+      TerminateProcess(GetCurrentProcess(), 7);
+#else
+      _exit(7);
 #endif
   }
 }
@@ -377,6 +383,15 @@ MODTEST_API modtest_block PROBE_CALL request(modtest_block block, long* length) 
   }
 #elif defined(PROBE_READ_INPUT)
   reply = input_reply(length);
+#elif defined(PROBE_REPLY_OVERRUN)
+  /* An echo that then writes 40 bytes past its reply block, over what the
+   * heap keeps beside it. */
+  {
+    static volatile size_t block_size = 2000;
+    reply = modtest_alloc_block(block_size);
+    memcpy(modtest_block_bytes(reply), modtest_block_bytes(block), (size_t)*length);
+    memset(modtest_block_bytes(reply) + block_size, 0xff, 40);
+  }
 #elif defined(PROBE_REPLY_TERMINATED)
   /* Echo the usual C way: a block one byte longer than the reply, a NUL in
    * that byte, and the length, which an echo keeps, left as it was. */
