@@ -244,10 +244,23 @@ bool ModuleHost::await_fuzz(double timeout_seconds, FuzzResult& result) {
          answer.type == FrameType::kFuzzed && decode(answer.payload, result);
 }
 
-bool ModuleHost::repeat(const RepeatOrder& order, double timeout_seconds, RepeatResult& result) {
+bool ModuleHost::repeat(const RepeatOrder& order, double timeout_seconds, RepeatResult& result,
+                        const std::function<void(double)>& tick) {
+  if (!send(FrameType::kRepeat, encode(order))) return false;
+  Clock::time_point start = Clock::now();
+  Clock::time_point deadline = deadline_after(timeout_seconds);
   Frame answer;
-  if (!exchange(FrameType::kRepeat, encode(order), FrameType::kRepeated, timeout_seconds, answer)) {
-    return false;
+  for (;;) {
+    Clock::time_point until =
+        tick ? std::min(deadline, Clock::now() + std::chrono::milliseconds(250)) : deadline;
+    Wait wait = wait_for(FrameType::kRepeated, until, timeout_seconds, answer);
+    if (wait == Wait::kEnded) return false;
+    if (wait == Wait::kAnswered) break;
+    if (Clock::now() >= deadline) {
+      finish(HostEnd::kNoAnswer, timeout_seconds);
+      return false;
+    }
+    tick(std::chrono::duration<double>(Clock::now() - start).count());
   }
   return answer.type == FrameType::kRepeated && decode(answer.payload, result);
 }

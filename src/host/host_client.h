@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,7 +79,10 @@ class ModuleHost {
   // are looked after in turn.
   enum class Wait { kAnswered, kEnded, kPending };
   Wait poll_fuzz(double wait_seconds, FuzzResult& result);
-  bool repeat(const RepeatOrder& order, double timeout_seconds, RepeatResult& result);
+  // `tick`, when given, is called with the seconds waited so far about
+  // four times a second until the answer comes: for a status line.
+  bool repeat(const RepeatOrder& order, double timeout_seconds, RepeatResult& result,
+              const std::function<void(double)>& tick = {});
   bool release(double timeout_seconds);
   bool memory(double timeout_seconds, std::uint64_t& resident, std::uint64_t& peak);
   bool unload(double timeout_seconds);

@@ -6,6 +6,7 @@
 #include "validate/check_host.h"
 #include "validate/finding_file.h"
 #include "validate/request_seeds.h"
+#include "validate/status_line.h"
 #include "validate/validate_checks.h"
 
 namespace {
@@ -77,7 +78,16 @@ CheckResult check_leak(const ValidateSettings& settings, ModuleUnderTest& module
   order.milliseconds = static_cast<std::uint64_t>(kLeakSeconds * 1000);
   order.warm_up = kLeakWarmUp;
   RepeatResult repeated;
-  if (!host.repeat(order, answer_seconds(settings, kLeakSeconds * 1.1), repeated)) {
+  StatusLine status(!settings.quiet);
+  auto show = [&](double seconds) {
+    char progress[128];
+    std::snprintf(progress, sizeof progress, "modtest: %.60s: leak, %.1f s of at most %g s",
+                  module.name.c_str(), seconds, kLeakSeconds);
+    status.show(progress);
+  };
+  bool answered = host.repeat(order, answer_seconds(settings, kLeakSeconds * 1.1), repeated, show);
+  status.clear();
+  if (!answered) {
     FaultKind fault = fault_kind(host);
     result.find(describe_fault(fault, settings) + " in request");
     report_faulting_request(result, settings, module, "leak", order.request, fault);

@@ -107,24 +107,28 @@ TEST(InteractiveTerminal, PromptReplyAndTheUpArrow) {
   EXPECT_EQ(read_file(folder.path() / ".modtest_history"), "hi\n");
 }
 
-// A validation on a terminal shows how the fuzzer goes on one line of
-// standard error, written over itself and blanked at the end; in a file
-// (every other validation test) there is none.
-TEST(ValidateTerminal, TheFuzzersProgressOnOneLine) {
+// A validation on a terminal shows how its long checks go, the fuzzer and
+// the leak check, on one line of standard error, written over itself and
+// blanked before the check's result; in a file (every other validation
+// test) there is none.
+TEST(ValidateTerminal, LongChecksProgressOnOneLine) {
   if (RunFolder::under_wine() || RunFolder::under_memory_checker()) {
     GTEST_SKIP() << "the terminal is checked natively";
   }
   RunFolder folder;
   folder.add_probe("echo", "echo");
-  folder.write("saori.ini", expand("echo:echo{X}\n", folder));
+  folder.add_probe("slow_request", "slow");
+  folder.write("saori.ini", expand("echo:echo{X}\nslow:slow{X}\n", folder));
   Terminal terminal(folder, {"--validate", "--fuzz-seconds", "1"});
   ASSERT_TRUE(terminal.started());
   const std::string& screen = terminal.read_until("skipped\r\n");
-  std::size_t status = screen.find("\rmodtest: echo: fuzz, ");
-  ASSERT_NE(status, std::string::npos) << screen;
-  std::size_t blanked = screen.find("                    \r", status);
-  EXPECT_NE(blanked, std::string::npos) << screen;
-  EXPECT_LT(blanked, screen.find("ok 4 - echo: fuzz")) << screen;
+  for (const char* check : {"echo: fuzz", "slow: leak"}) {
+    std::size_t status = screen.find("\rmodtest: " + std::string(check) + ", ");
+    ASSERT_NE(status, std::string::npos) << check << "\n" << screen;
+    std::size_t blanked = screen.find("                    \r", status);
+    EXPECT_NE(blanked, std::string::npos) << screen;
+    EXPECT_LT(blanked, screen.find(" - " + std::string(check), status)) << screen;
+  }
   EXPECT_EQ(terminal.exit_code(), 0);
 }
 
