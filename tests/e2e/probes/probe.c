@@ -314,6 +314,26 @@ static void fork_helper(void) {
   for (waited_ms = 0; waited_ms < 30000 && pipe_still_read(); waited_ms += 20) usleep(20000);
   _exit(0);
 }
+#elif defined(PROBE_FORK_IN_LOAD)
+/* The same on Windows: a helper started with every inheritable handle of
+ * the host, its pipes among them, that lives about 15 s. One at a time: it
+ * inherits the named mutex too, which lives as long as it does. */
+static void fork_helper(void) {
+  char line[] = "cmd.exe /c ping -n 16 127.0.0.1 > NUL";
+  SECURITY_ATTRIBUTES inherited = {sizeof(SECURITY_ATTRIBUTES), NULL, TRUE};
+  STARTUPINFOA startup;
+  PROCESS_INFORMATION started;
+  HANDLE one_helper = CreateMutexA(&inherited, FALSE, "modtest_probe_helper");
+  if (one_helper == NULL || GetLastError() == ERROR_ALREADY_EXISTS) return;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  if (!CreateProcessA(NULL, line, NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &startup,
+                      &started)) {
+    return;
+  }
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+}
 #endif
 
 #ifndef PROBE_NO_LOAD
@@ -338,7 +358,7 @@ MODTEST_API int PROBE_CALL load(modtest_block directory, long length) {
 #ifdef PROBE_THREAD
   start_ticking();
 #endif
-#if defined(PROBE_FORK_IN_LOAD) && !defined(_WIN32)
+#ifdef PROBE_FORK_IN_LOAD
   fork_helper();
 #endif
 #ifdef PROBE_LOAD_ONCE
