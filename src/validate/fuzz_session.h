@@ -58,6 +58,7 @@ class FuzzSession {
   // no time lost between two, and a module that faults often is not fuzzed
   // mostly by hosts starting.
   void start_standby();
+  unsigned fuzz_guard_share() const;
 
   const ValidateSettings& settings_;
   ModuleUnderTest& module_;
