@@ -2,6 +2,7 @@
 
 #include "guard_heap/guard_tables.h"
 #include "platform/code_place.h"
+#include "platform/fault_reporting.h"
 
 namespace {
 
@@ -153,4 +154,12 @@ bool describe_guard_fault(std::uint64_t data_address, FaultAccess access, GuardF
   add_block(words, block);
   add_history(words, block, false);
   return true;
+}
+
+bool describe_reported_fault(GuardFault& fault) {
+  const FaultFacts& facts = last_fault_facts();
+  FaultAccess access = facts.access == FaultFacts::kRead    ? FaultAccess::kRead
+                       : facts.access == FaultFacts::kWrite ? FaultAccess::kWrite
+                                                            : FaultAccess::kUnknown;
+  return facts.has_data_address && describe_guard_fault(facts.data_address, access, fault);
 }

@@ -21,3 +21,7 @@ struct GuardFault {
 // False when the fault at `data_address` touched none of the heap's pages
 // and follows no bad free.
 bool describe_guard_fault(std::uint64_t data_address, FaultAccess access, GuardFault& fault);
+
+// The same for the fault a handler is reporting (last_fault_facts of
+// platform/fault_reporting.h).
+bool describe_reported_fault(GuardFault& fault);

@@ -56,10 +56,7 @@ void write_fault_place() {
   static char payload[kFaultReportFixedBytes + 512 + sizeof(GuardFault::words)];
   static GuardFault guard;
   const FaultFacts& facts = last_fault_facts();
-  FaultAccess access = facts.access == FaultFacts::kRead    ? FaultAccess::kRead
-                       : facts.access == FaultFacts::kWrite ? FaultAccess::kWrite
-                                                            : FaultAccess::kUnknown;
-  bool guarded = facts.has_data_address && describe_guard_fault(facts.data_address, access, guard);
+  bool guarded = describe_reported_fault(guard);
   // An error found in a free is named where the module's code made it.
   std::uint64_t instruction = guarded && guard.place != 0 ? guard.place : facts.instruction;
   put_number(payload, facts.code);

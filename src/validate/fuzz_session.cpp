@@ -62,14 +62,15 @@ void note_fault(std::vector<MetFault>& met, const FaultKind& fault, const std::s
 
 namespace {
 
-// The guard costs a fast module's request some system calls: one request
-// in this many is guarded, which keeps the loop's rate near its own.
-constexpr unsigned kGuardedFuzzShare = 16;
+// A guarded request costs a few system calls, a thousand times a fast
+// module's request: one host in this many fuzzes with the guard, every
+// request of it guarded, so that the loop's rate stays near its own.
+constexpr unsigned kGuardedHostEvery = 16;
 
 }  // namespace
 
-unsigned FuzzSession::fuzz_guard_share() const {
-  return guard_share(settings_, kGuardedFuzzShare);
+unsigned FuzzSession::next_host_guard() {
+  return ++hosts_started_ % kGuardedHostEvery == 0 ? guard_share(settings_) : 0;
 }
 
 FuzzSession::FuzzSession(const ValidateSettings& settings, ModuleUnderTest& module)
@@ -84,7 +85,7 @@ bool FuzzSession::start(std::string& why) {
   host_ = std::make_unique<ModuleHost>();
   // Every fuzzing host is quiet: the report gives each fault it meets, and
   // a fault the checks before meet too would be told twice.
-  if (!start_check_host(*host_, settings_, module_.name, why, true, fuzz_guard_share())) {
+  if (!start_check_host(*host_, settings_, module_.name, why, true, next_host_guard())) {
     done_ = true;
     return false;
   }
@@ -101,7 +102,7 @@ bool FuzzSession::start(std::string& why) {
 void FuzzSession::start_standby() {
   standby_ = std::make_unique<ModuleHost>();
   std::string why;
-  if (!start_check_host(*standby_, settings_, module_.name, why, true, fuzz_guard_share()))
+  if (!start_check_host(*standby_, settings_, module_.name, why, true, next_host_guard()))
     standby_.reset();
 }
 
@@ -114,7 +115,7 @@ bool FuzzSession::start_host() {
     host_ = std::make_unique<ModuleHost>();
     std::string why;
     double before = fuzz_clock_seconds();
-    if (!start_check_host(*host_, settings_, module_.name, why, true, fuzz_guard_share()))
+    if (!start_check_host(*host_, settings_, module_.name, why, true, next_host_guard()))
       return false;
     // A start's time is the fuzz time's too, or a module that faults on
     // every other request would make the check last many times as long.

@@ -158,6 +158,14 @@ void read_report(const std::string& report, std::set<std::string>& found,
   }
 }
 
+// The guarded heap's words, as its findings give them.
+bool is_memory_error(const std::string& message) {
+  for (const char* words : {"past the end of", "had freed", "freed a block twice"}) {
+    if (message.find(words) != std::string::npos) return true;
+  }
+  return false;
+}
+
 class ValidateTest : public testing::TestWithParam<ValidateRow> {};
 
 TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
@@ -257,6 +265,12 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
     RunFolder::Result replay = folder.run_with("--check " + file + " --guard", environment);
     EXPECT_NE(replay.exit_code, 0) << file;
     EXPECT_NE(replay.err.find(row.replayed), std::string::npos) << replay.err;
+    // A memory error is named in the replay's report too.
+    if (is_memory_error(row.message)) {
+      EXPECT_NE(replay.out.find("  memory_error: \"" + std::string(row.message).substr(0, 20)),
+                std::string::npos)
+          << replay.out;
+    }
     // The request first met is a comment: only the shrunk one is replayed.
     EXPECT_NE(replay.out.find("1..1\n"), std::string::npos) << replay.out;
   }
