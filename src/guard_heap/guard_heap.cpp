@@ -6,7 +6,17 @@
 #include "guard_heap/guard_tables.h"
 #include "platform/page_memory.h"
 
+namespace guard_state {
+std::atomic<unsigned> every{0};
+std::atomic<bool> active{false};
+std::uintptr_t arena = 0;
+std::size_t arena_bytes = 0;
+}  // namespace guard_state
+
 namespace {
+
+using guard_state::active;
+using guard_state::every;
 
 GuardTables tables;
 bool started = false;
@@ -21,8 +31,6 @@ std::uint32_t unused_head = 0;
 // block made are the likeliest free.
 std::size_t cursor = 1;
 std::atomic_flag lock_flag = ATOMIC_FLAG_INIT;
-std::atomic<unsigned> every{0};
-std::atomic<bool> active{false};
 unsigned counted = 0;
 
 // A module may allocate from threads of its own.
@@ -195,6 +203,8 @@ bool start_guard_heap(const GuardHeapLimits& limits) {
   }
   quarantine_limit = limits.quarantine_bytes;
   started = true;
+  guard_state::arena = reinterpret_cast<std::uintptr_t>(tables.arena);
+  guard_state::arena_bytes = tables.arena_bytes;
   return true;
 }
 
@@ -221,12 +231,6 @@ void* guard_reallocate(void* block, std::size_t size, std::size_t alignment, std
   std::memcpy(made, block, old_size < size ? old_size : size);
   if (guard_free(block, from) == GuardFree::kBad) guard_trip();
   return made;
-}
-
-bool guard_owns(const void* address) {
-  std::uintptr_t at = reinterpret_cast<std::uintptr_t>(address);
-  std::uintptr_t arena = reinterpret_cast<std::uintptr_t>(tables.arena);
-  return started && at >= arena && at - arena < tables.arena_bytes;
 }
 
 bool guard_block_size(const void* block, std::size_t& size) {
@@ -266,7 +270,7 @@ void guard_every(unsigned share) {
   active.store(share != 0);
 }
 
-void guard_next_request() {
+void guard_choose_next_request() {
   unsigned share = every.load(std::memory_order_relaxed);
   if (share <= 1) return;
   active.store(counted++ % share == 0, std::memory_order_relaxed);
@@ -274,14 +278,6 @@ void guard_next_request() {
 
 void guard_set_active(bool on) {
   active.store(on && every.load() != 0);
-}
-
-bool guard_enabled() {
-  return every.load(std::memory_order_relaxed) != 0;
-}
-
-bool guard_active() {
-  return active.load(std::memory_order_relaxed);
 }
 
 std::size_t guard_quarantined_bytes() {

@@ -33,24 +33,18 @@ bool guard_module_heap(LibraryHandle library, const char*& why) {
   return true;
 }
 
-ModuleBlock alloc_host_block(std::size_t size, BlockOwner owner) {
+ModuleBlock alloc_guarded_block(std::size_t size, BlockOwner owner) {
   // Alignment 1: the block's last byte is the page's last, so that even a
   // read of one byte past the end faults.
   void* block = guard_allocate(size, 1, owner, 0);
   return block != nullptr ? block : alloc_module_block(size);
 }
 
-void* lock_any_block(ModuleBlock block) {
-  return guard_owns(block) ? block : lock_module_block(block);
-}
-
-std::size_t any_block_size(ModuleBlock block) {
+std::size_t guarded_block_size(ModuleBlock block) {
   std::size_t size = 0;
-  if (!guard_owns(block)) return module_block_size(block);
   return guard_block_size(block, size) ? size : 0;
 }
 
-void free_any_block(ModuleBlock block) {
-  if (guard_owns(block)) return release_or_trip(block, 0);
-  free_module_block(block);
+void free_guarded_block(ModuleBlock block) {
+  release_or_trip(block, 0);
 }
