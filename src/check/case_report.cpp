@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "guard_heap/guard_fault.h"
 #include "platform/fault_reporting.h"
 #include "report/report_buffer.h"
 #include "report/tap_text.h"
@@ -129,6 +130,11 @@ int finish_cut_case_report(CheckProgress& progress, const char* fault, int exit_
   report_case_line(file, false, progress.current);
   report_text("\n");
   report_failure_head(file, cut, fault, fault_length);
+  // With --guard, what the fault was in the module's terms.
+  static GuardFault guard;
+  if (describe_reported_fault(guard)) {
+    report_field("memory_error", guard.words, std::strlen(guard.words));
+  }
   if (cut.repeat > 1) report_count("repetition", progress.repetition);
   report_text("  ...\n");
   const char* what = cut_case_words(exit_code);

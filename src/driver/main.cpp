@@ -7,6 +7,7 @@
 #include "driver/program_directory.h"
 #include "driver/single_run.h"
 #include "driver/watched_run.h"
+#include "guard_heap/guard_heap.h"
 #include "host/host_server.h"
 #include "interactive/interactive_run.h"
 #include "platform/environment.h"
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
       // watched.
       std::string directory;
       get_program_directory(directory);
-      return run_interactive(directory);
+      return run_interactive(directory, options.guard);
     }
     case Options::kSingleRun:
     case Options::kCheck:
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
     return exit_code;
   }
   if (options.action == Options::kCheck) {
+    // Before any module is bound: each is given the guarded heap as it loads.
+    if (options.guard) guard_every(1);
     std::string directory;
     get_program_directory(directory);
     int exit_code = run_check(options.cases_path, options.update, directory, kUsageLine,
@@ -86,6 +89,7 @@ int main(int argc, char** argv) {
     settings.seed = options.has_seed ? options.seed : seed_from_clock();
     settings.in_process = options.in_process;
     settings.quiet = options.quiet;
+    settings.guard = !options.no_guard;
     settings.junit_path = options.junit_path;
     if (argc > 0 && argv[0] != nullptr && *argv[0] != '\0') settings.tool = argv[0];
     int exit_code = run_validate(settings, kUsageLine);

@@ -4,14 +4,16 @@
 #include <cstring>
 
 const char kUsageLine[] =
-    "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
-    "               --interactive] [--junit FILE] [--help] [--version]\n";
+    "usage: modtest [--check CASES [--update] [--guard] | --validate [--module NAME]...\n"
+    "               [--cases CASES] [--dict FILE] [--fuzz-seconds S] [--seed N]\n"
+    "               [--in-process] [--quiet] [--no-guard] | --interactive [--guard]]\n"
+    "               [--junit FILE] [--help] [--version]\n";
 
 const char kHelpText[] =
-    "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
-    "               --interactive] [--junit FILE] [--help] [--version]\n"
+    "usage: modtest [--check CASES [--update] [--guard] | --validate [--module NAME]...\n"
+    "               [--cases CASES] [--dict FILE] [--fuzz-seconds S] [--seed N]\n"
+    "               [--in-process] [--quiet] [--no-guard] | --interactive [--guard]]\n"
+    "               [--junit FILE] [--help] [--version]\n"
     "\n"
     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
     "the listed modules, sends the request of test.ini and prints it with the\n"
@@ -41,6 +43,10 @@ const char kHelpText[] =
     "                 debugger; the first fault then ends the run\n"
     "  --quiet        with --validate: no binding lines and no warning lines on\n"
     "                 standard error; faults and the report remain\n"
+    "  --guard        with --check or --interactive: give the modules a guarded\n"
+    "                 heap, so that a read or write past a block, a use after free\n"
+    "                 and a bad free fault where they happen, as --validate does\n"
+    "  --no-guard     with --validate: leave the guarded heap out\n"
     "  --interactive  bind the modules of saori.ini, then send each line of\n"
     "                 standard input as a request and print the reply; :help\n"
     "                 in the session lists its commands\n"
@@ -80,7 +86,8 @@ Options usage_error(std::string error) {
 const char* const kValueOptions[] = {"--check",        "--module", "--cases", "--dict",
                                      "--fuzz-seconds", "--seed",   "--junit"};
 const char* const kFlagOptions[] = {"--update", "--validate", "--interactive", "--in-process",
-                                    "--quiet",  "--help",     "--version",     "--host"};
+                                    "--quiet",  "--help",     "--version",     "--host",
+                                    "--guard",  "--no-guard"};
 
 bool is_one_of(const std::string& name, const char* const* names, std::size_t count) {
   for (std::size_t index = 0; index < count; ++index) {
@@ -140,6 +147,8 @@ Options parse_options(int argc, const char* const* argv) {
       if (name == "--help") help = true;
       if (name == "--version") version = true;
       if (name == "--host") host = true;
+      if (name == "--guard") options.guard = true;
+      if (name == "--no-guard") options.no_guard = validate_only = true;
       continue;
     }
     if (!is_one_of(name, kValueOptions, sizeof kValueOptions / sizeof *kValueOptions)) {
@@ -189,7 +198,7 @@ Options parse_options(int argc, const char* const* argv) {
     only.action = help ? Options::kHelp : Options::kVersion;
     return only;
   }
-  if (host && (check || validate || interactive || options.update)) {
+  if (host && (check || validate || interactive || options.update || options.guard)) {
     return usage_error("--host takes no other option");
   } else if (host) {
     options.action = Options::kHost;
@@ -198,12 +207,16 @@ Options parse_options(int argc, const char* const* argv) {
   } else if (interactive && (check || validate)) {
     return usage_error(std::string("--interactive and ") + (check ? "--check" : "--validate") +
                        " do not go together");
+  } else if (options.guard && options.no_guard) {
+    return usage_error("--guard and --no-guard cannot be given together");
+  } else if (options.guard && !check && !interactive && !validate) {
+    return usage_error("--guard works only with --check, --interactive or --validate");
   } else if (options.update && !check) {
     return usage_error("--update works only with --check");
   } else if (validate_only && !validate) {
     return usage_error(
-        "--module, --cases, --dict, --fuzz-seconds, --seed, --in-process and --quiet work "
-        "only with --validate");
+        "--module, --cases, --dict, --fuzz-seconds, --seed, --in-process, --quiet and "
+        "--no-guard work only with --validate");
   } else if (!options.junit_path.empty() && !check && !validate) {
     return usage_error("--junit works only with --check or --validate");
   } else if (check) {

@@ -25,6 +25,8 @@ struct Options {
   bool has_seed = false;
   bool in_process = false;  // --in-process
   bool quiet = false;       // --quiet
+  bool guard = false;       // --guard, for --check and --interactive
+  bool no_guard = false;    // --no-guard, for --validate
   std::string error;        // kUsageError: what is wrong, one line without "modtest: "
 };
 

@@ -164,6 +164,7 @@ std::string encode(const FaultReport& report) {
                             .take();
   payload.push_back(report.has_data_address ? 1 : 0);
   payload.append(report.place);
+  if (!report.guard_words.empty()) payload.append(1, '\0').append(report.guard_words);
   return payload;
 }
 
@@ -176,6 +177,9 @@ bool decode(std::string_view payload, FaultReport& report) {
   unsigned char flags = static_cast<unsigned char>(payload[24]);
   if (flags > 1) return false;
   report.has_data_address = flags == 1;
-  report.place.assign(payload.substr(kFaultReportFixedBytes));
+  std::string_view text = payload.substr(kFaultReportFixedBytes);
+  std::size_t words = text.find('\0');
+  report.place.assign(text.substr(0, words));
+  report.guard_words.assign(words == std::string_view::npos ? "" : text.substr(words + 1));
   return true;
 }

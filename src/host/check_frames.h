@@ -62,8 +62,9 @@ struct RepeatResult {
 // code, the faulting instruction's place (code_place.h; empty when no
 // loaded file holds it) and the address an invalid access touched. Laid out
 // as the code, the data address and the loop's requests, eight bytes each,
-// a byte of flags (1: the data address is known), then the place's text to
-// the end: a fault handler writes it with no allocation.
+// a byte of flags (1: the data address is known), then the place's text,
+// and after a NUL the guarded heap's words: a fault handler writes it with
+// no allocation.
 struct FaultReport {
   std::uint64_t code = 0;
   std::uint64_t data_address = 0;
@@ -71,6 +72,9 @@ struct FaultReport {
   // Requests a loop had sent when the fault ended it, this one included.
   std::uint64_t loop_requests = 0;
   std::string place;
+  // What the fault was in the guarded heap's terms; empty when it was not
+  // one of its faults.
+  std::string guard_words;
 };
 constexpr std::size_t kFaultReportFixedBytes = 25;
 

@@ -271,6 +271,13 @@ bool ModuleHost::release(double timeout_seconds) {
          answer.type == FrameType::kDone;
 }
 
+bool ModuleHost::guard(unsigned share, double timeout_seconds) {
+  Frame answer;
+  return exchange(FrameType::kGuard, std::to_string(share), FrameType::kDone, timeout_seconds,
+                  answer) &&
+         answer.type == FrameType::kDone;
+}
+
 bool ModuleHost::unload(double timeout_seconds) {
   Frame answer;
   if (!exchange(FrameType::kUnload, "", FrameType::kDone, timeout_seconds, answer)) return false;

@@ -84,6 +84,9 @@ class ModuleHost {
   bool repeat(const RepeatOrder& order, double timeout_seconds, RepeatResult& result,
               const std::function<void(double)>& tick = {});
   bool release(double timeout_seconds);
+  // The guarded heap for the modules bound after it, for one request in
+  // `share` (1: every one; 0: none).
+  bool guard(unsigned share, double timeout_seconds);
   bool memory(double timeout_seconds, std::uint64_t& resident, std::uint64_t& peak);
   bool unload(double timeout_seconds);
   // Asks the host to quit and waits for it; returns how it ended.

@@ -1,8 +1,11 @@
 #include "host/host_engine.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "guard_heap/guard_fault.h"
+#include "guard_heap/guard_heap.h"
 #include "host/check_frames.h"
 #include "host/host_loops.h"
 #include "modules/host_memory.h"
@@ -50,17 +53,24 @@ void put_number(char* at, std::uint64_t value) {
 // A FaultReport frame, laid out by hand in static memory: this runs in a
 // fault handler.
 void write_fault_place() {
-  static char payload[kFaultReportFixedBytes + 512];
+  static char payload[kFaultReportFixedBytes + 512 + sizeof(GuardFault::words)];
+  static GuardFault guard;
   const FaultFacts& facts = last_fault_facts();
+  bool guarded = describe_reported_fault(guard);
+  // An error found in a free is named where the module's code made it.
+  std::uint64_t instruction = guarded && guard.place != 0 ? guard.place : facts.instruction;
   put_number(payload, facts.code);
   put_number(payload + 8, facts.data_address);
   put_number(payload + 16, loop_requests != nullptr ? *loop_requests + 1 : 0);
   payload[24] = facts.has_data_address ? 1 : 0;
   std::size_t length = kFaultReportFixedBytes;
   static CodePlace place;
-  if (facts.instruction != 0 &&
-      find_code_place(static_cast<std::uintptr_t>(facts.instruction), place)) {
-    length += format_code_place(place, payload + length, sizeof payload - length);
+  if (instruction != 0 && find_code_place(static_cast<std::uintptr_t>(instruction), place)) {
+    length += format_code_place(place, payload + length, 512);
+  }
+  if (guarded) {
+    payload[length++] = '\0';
+    for (const char* word = guard.words; *word != '\0'; ++word) payload[length++] = *word;
   }
   write_frame_header(FrameType::kFaultPlace, length);
   write_output_now(payload, length);
@@ -231,6 +241,10 @@ bool serve_frame(HostState& state, const Frame& frame, std::string& out) {
       append_frame(answer, FrameType::kMemoryInUse, memory_payload(use.resident, use.peak));
       break;
     }
+    case FrameType::kGuard:
+      guard_every(static_cast<unsigned>(std::strtoul(frame.payload.c_str(), nullptr, 10)));
+      append_frame(answer, FrameType::kDone, "");
+      break;
     case FrameType::kRelease:
       release_and_wait(state);
       append_frame(answer, FrameType::kDone, "");

@@ -29,6 +29,9 @@ enum class FrameType : unsigned char {
   kFuzz = 'z',           // answered by kFuzzed or kRefused
   kRepeat = 'l',         // answered by kRepeated or kRefused
   kRelease = 'e',        // unload, release, wait; answered by kDone
+  // the guarded heap for modules bound from now on, for one request in the
+  // payload's number (decimal digits; 0 none); answered by kDone
+  kGuard = 'g',
   kBound = 'B',
   kReply = 'R',
   kRefused = 'X',

@@ -44,8 +44,9 @@ std::string module_of_settings(const std::string& directory) {
 
 }  // namespace
 
-int run_interactive(const std::string& directory) {
+int run_interactive(const std::string& directory, bool guard) {
   SessionState state(answer_timeout());
+  if (guard) state.modules.guard();
   state.wanted = module_of_settings(directory);
   bind_modules(state);
   std::unique_ptr<LineSource> source = open_line_source();

@@ -7,7 +7,7 @@
 
 // Runs the session with the files in `directory`. Returns 0 once the input
 // ended, or the exit code of the first fault a module caused (3, 4 or 5).
-int run_interactive(const std::string& directory);
+int run_interactive(const std::string& directory, bool guard = false);
 
 // What :help prints.
 extern const char kInteractiveHelp[];

@@ -22,6 +22,11 @@ void ModuleSession::note_end(const char* when) {
   const HostEnd& end = host_.end();
   if (fault_exit_code_ == 0) fault_exit_code_ = exit_code_of(end);
   std::fprintf(stderr, "modtest: the module host %s %s\n", describe_host_end(end).c_str(), when);
+  FaultReport report;
+  if (host_.fault_report(report) && !report.guard_words.empty()) {
+    std::fprintf(stderr, "modtest: the module %s%s%s\n", report.guard_words.c_str(),
+                 report.place.empty() ? "" : " at ", report.place.c_str());
+  }
   modules_.clear();
 }
 
@@ -31,7 +36,9 @@ bool ModuleSession::bind() {
     std::fputs("modtest: the module host could not be started; no module is bound\n", stderr);
     return false;
   }
-  if (host_.bind(timeout_seconds_, modules_)) return true;
+  if ((!guard_ || host_.guard(1, timeout_seconds_)) && host_.bind(timeout_seconds_, modules_)) {
+    return true;
+  }
   note_end("while the modules were bound; none is bound now, :reload tries again");
   return false;
 }

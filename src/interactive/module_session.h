@@ -21,6 +21,8 @@ class ModuleSession {
   bool bind();
   // Unloads and releases every module and ends the child.
   void release();
+  // Gives the modules bound from now on a guarded heap for every request.
+  void guard() { guard_ = true; }
 
   // Sends one request. A child that ended in it is reported, and the
   // modules are bound again; rebound() then says so.
@@ -44,5 +46,6 @@ class ModuleSession {
   ModuleHost host_;
   std::vector<BoundModule> modules_;
   bool rebound_ = false;
+  bool guard_ = false;
   int fault_exit_code_ = 0;
 };

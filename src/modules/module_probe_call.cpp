@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "modules/guarded_blocks.h"
 #include "modules/module_warning.h"
 #include "modules/reply_checks.h"
 #include "platform/library.h"
@@ -29,9 +30,10 @@ void init_reply_place_memo(ReplyPlaceMemo* memo) {
 
 int probe_module_request(ModuleRecord* record, const char* request, std::size_t length,
                          ReplyPlaceMemo* memo) {
-  ModuleBlock block = alloc_module_block(length == 0 ? 1 : length);
+  guard_next_request();
+  ModuleBlock block = alloc_host_block(length == 0 ? 1 : length, BlockOwner::kRequest);
   if (block == nullptr) return 0;
-  std::memcpy(lock_module_block(block), request, length);
+  std::memcpy(lock_any_block(block), request, length);
   long reply_length = static_cast<long>(length);
   int removed = 0;
   ModuleBlock reply = call_request_entry(record->request_entry, block, &reply_length, &removed);
@@ -46,9 +48,9 @@ int probe_module_request(ModuleRecord* record, const char* request, std::size_t 
     warn_about_foreign_reply(record, place);
     return 1;
   }
-  if (lock_module_block(reply) != nullptr) {
+  if (lock_any_block(reply) != nullptr) {
     readable_reply_length(record, reply, reply_length, length, reply == block);
   }
-  free_module_block(reply);
+  free_any_block(reply);
   return 1;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "modules/guarded_blocks.h"
 #include "modules/host_memory.h"
 #include "modules/module_warning.h"
 #include "modules/reply_checks.h"
@@ -18,16 +19,16 @@ namespace {
 
 // Hands `length` bytes of `text` to a module in a block of its own; null
 // when no block could be had, in which case the module must not be called.
-ModuleBlock make_module_block(const char* text, std::size_t length,
+ModuleBlock make_module_block(const char* text, std::size_t length, BlockOwner owner,
                               const RequestPadding* padding = nullptr) {
   std::size_t pad = padding != nullptr ? padding->length : 0;
   // An empty text still gets a real block: the module owns it and frees it.
-  ModuleBlock block = alloc_module_block(length + pad == 0 ? 1 : length + pad);
+  ModuleBlock block = alloc_host_block(length + pad == 0 ? 1 : length + pad, owner);
   if (block == nullptr) {
     std::fputs(kBlockAllocError, stdout);
     return nullptr;
   }
-  char* bytes = static_cast<char*>(lock_module_block(block));
+  char* bytes = static_cast<char*>(lock_any_block(block));
   std::memcpy(bytes, text, length);
   if (pad != 0) {
     // The block's last byte stays NUL, so that even a module that reads to
@@ -113,6 +114,15 @@ int bind_module(ModuleRecord* record, const char* path) {
     std::fputs(kLoadNotExported, stdout);
     return 0;
   }
+  const char* unguarded = nullptr;
+  if (guard_enabled() && !guard_module_heap(record->library, unguarded)) {
+    // Left unguarded, and said in the words of a finding: blocks of the
+    // guarded heap would reach the system's free.
+    guard_every(0);
+    warn_about_module(record, "is not guarded: %s", unguarded);
+  }
+  // What load is given and makes is guarded whenever requests may be.
+  if (guard_enabled()) guard_set_active(true);
   if (!binding_lines_are_muted) std::fputs(kLibraryLoading, stdout);
   char* directory = host_copy_text(path);
   if (directory == nullptr) {
@@ -120,7 +130,7 @@ int bind_module(ModuleRecord* record, const char* path) {
     return 0;
   }
   std::size_t length = module_directory_length(directory);
-  ModuleBlock block = make_module_block(directory, length);
+  ModuleBlock block = make_module_block(directory, length, BlockOwner::kLoad);
   host_release(directory);
   if (block == nullptr) return 0;
   int removed = 0;
@@ -148,7 +158,8 @@ int exchange_with_module_padded(ModuleRecord* record, const char* request,
     if (record->library != nullptr) std::fputs(kRequestNotExported, stdout);
     return 0;
   }
-  ModuleBlock block = make_module_block(request, request_length, padding);
+  guard_next_request();
+  ModuleBlock block = make_module_block(request, request_length, BlockOwner::kRequest, padding);
   if (block == nullptr) return 0;
   long length = static_cast<long>(request_length);
   int removed = 0;
@@ -167,7 +178,7 @@ int exchange_with_module_padded(ModuleRecord* record, const char* request,
     bytes = static_cast<const char*>(reply);
     reply_length = claimed_reply_length(record, length);
   } else if (reply != nullptr) {
-    bytes = static_cast<const char*>(lock_module_block(reply));
+    bytes = static_cast<const char*>(lock_any_block(reply));
   }
   if (is_block && bytes != nullptr) {
     reply_length = readable_reply_length(record, reply, length, request_length, reply == block);
@@ -183,6 +194,11 @@ int exchange_with_module_padded(ModuleRecord* record, const char* request,
   }
   if (!is_block) {
     warn_about_foreign_reply(record, place);
+  } else if (reply != nullptr && guard_owns(reply)) {
+    // A bad free found here is the module's fault in its request.
+    enter_module_call(record->name, record->path, "request");
+    free_any_block(reply);
+    leave_module_call();
   } else if (reply != nullptr) {
     // A module that wrote past its reply block has corrupted the heap
     // around it, which the allocator may find only now: the module's fault.

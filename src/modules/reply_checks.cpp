@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "modules/guarded_blocks.h"
 #include "modules/module_warning.h"
 
 const char kForeignReplyWords[] = "returned a reply that is no block of its own";
@@ -22,7 +23,7 @@ std::size_t readable_reply_length(const ModuleRecord* record, ModuleBlock reply,
                                   std::size_t request_length, bool in_place) {
   if (reported < 0) return claimed_reply_length(record, reported);
   std::size_t length = static_cast<std::size_t>(reported);
-  std::size_t size = module_block_size(reply);
+  std::size_t size = any_block_size(reply);
   if (length > size) {
     warn_about_module(record,
                       "set a reply length of %zu bytes in request, beyond its reply block of %zu "
@@ -37,9 +38,9 @@ std::size_t readable_reply_length(const ModuleRecord* record, ModuleBlock reply,
   // block holds the request's bytes after it. An empty reply in a block of
   // one byte is no sign: no block is smaller, and a zero-byte one may be
   // given a byte.
-  if (kModuleBlockSizeIsExact && !in_place && length == request_length &&
+  if ((kModuleBlockSizeIsExact || guard_owns(reply)) && !in_place && length == request_length &&
       size > std::max<std::size_t>(length, 1) &&
-      static_cast<const char*>(lock_module_block(reply))[length] != '\0') {
+      static_cast<const char*>(lock_any_block(reply))[length] != '\0') {
     warn_about_module(record,
                       "left the reply length in request at the request's %zu bytes, but its "
                       "reply block holds %zu bytes: set *length to the reply's length",

@@ -50,6 +50,8 @@ struct FaultFacts {
   unsigned long long instruction;
   unsigned long long data_address;
   bool has_data_address;
+  // Whether the access was a read or a write, where the system says.
+  enum Access : unsigned char { kAccessUnknown, kRead, kWrite } access;
 };
 const FaultFacts& last_fault_facts();
 

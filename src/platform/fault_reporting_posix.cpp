@@ -94,6 +94,18 @@ std::uintptr_t instruction_of(const void* context) {
 #endif
 }
 
+// A page fault's error code has bit 1 set for a write, on x86.
+FaultFacts::Access access_of(const void* context) {
+#if defined(__x86_64__) || defined(__i386__)
+  const ucontext_t* machine = static_cast<const ucontext_t*>(context);
+  if (machine == nullptr) return FaultFacts::kAccessUnknown;
+  return (machine->uc_mcontext.gregs[REG_ERR] & 2) != 0 ? FaultFacts::kWrite : FaultFacts::kRead;
+#else
+  (void)context;
+  return FaultFacts::kAccessUnknown;
+#endif
+}
+
 void note_facts(int signal_number, const siginfo_t* info, const void* context) {
   FaultFacts& facts = fault_facts_to_fill();
   facts.code = static_cast<unsigned long>(signal_number);
@@ -101,6 +113,7 @@ void note_facts(int signal_number, const siginfo_t* info, const void* context) {
   // Only these signals say which address was touched.
   facts.has_data_address = signal_number == SIGSEGV || signal_number == SIGBUS;
   facts.data_address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  facts.access = facts.has_data_address ? access_of(context) : FaultFacts::kAccessUnknown;
 }
 
 void on_fault(int signal_number, siginfo_t* info, void* context) {

@@ -126,6 +126,11 @@ void note_facts(const EXCEPTION_RECORD& record) {
   facts.has_data_address =
       record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2;
   facts.data_address = facts.has_data_address ? record.ExceptionInformation[1] : 0;
+  // 0 a read, 1 a write, 8 the execution of data.
+  facts.access = !facts.has_data_address               ? FaultFacts::kAccessUnknown
+                 : record.ExceptionInformation[0] == 0 ? FaultFacts::kRead
+                 : record.ExceptionInformation[0] == 1 ? FaultFacts::kWrite
+                                                       : FaultFacts::kAccessUnknown;
 }
 
 LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS* pointers) {

@@ -34,6 +34,7 @@ FaultKind fault_kind(const ModuleHost& host) {
     fault.identity.place = report.place;
     fault.has_data_address = report.has_data_address;
     fault.data_address = report.data_address;
+    fault.guard_words = report.guard_words;
   }
   return fault;
 }
@@ -42,6 +43,7 @@ void describe_fault_identity(const FaultKind& fault, CheckResult& result) {
   std::string code = name_fault_code(fault.identity.code);
   if (!code.empty()) result.text("fault", code);
   if (!fault.identity.place.empty()) result.text("at", fault.identity.place);
+  if (!fault.guard_words.empty()) result.text("memory_error", fault.guard_words);
   if (fault.has_data_address) {
     char address[24];
     std::snprintf(address, sizeof address, "0x%llx",
@@ -58,6 +60,11 @@ std::string describe_fault_fully(const FaultKind& fault, const ValidateSettings&
   if (!fault.identity.place.empty())
     words += (code.empty() ? "at " : " at ") + fault.identity.place;
   return words + ")";
+}
+
+std::string describe_fault_in_request(const FaultKind& fault, const ValidateSettings& settings) {
+  std::string words = describe_fault(fault, settings) + " in request";
+  return fault.guard_words.empty() ? words : words + ": " + fault.guard_words;
 }
 
 bool is_hang(const FaultKind& fault) {
@@ -92,10 +99,18 @@ bool start_unbound_host(ModuleHost& host, const ValidateSettings& settings, bool
   return settings.in_process ? host.start_in_process(settings.directory) : host.start("", quiet);
 }
 
+unsigned guard_share(const ValidateSettings& settings, unsigned share) {
+  return settings.guard ? share : 0;
+}
+
 bool start_check_host(ModuleHost& host, const ValidateSettings& settings, const std::string& module,
-                      std::string& why, bool quiet) {
+                      std::string& why, bool quiet, unsigned guard) {
   if (!start_unbound_host(host, settings, quiet)) {
     why = "the host process could not be started";
+    return false;
+  }
+  if (guard != 0 && !host.guard(guard, kStartSeconds)) {
+    why = "the host " + describe_host_end(host.end()) + " when asked to guard its heap";
     return false;
   }
   std::vector<BoundModule> modules;
@@ -118,11 +133,13 @@ CheckResult skipped_unbound(const ModuleUnderTest& module) {
 }
 
 bool start_or_find(ModuleHost& host, const ValidateSettings& settings,
-                   const ModuleUnderTest& module, CheckResult& result) {
+                   const ModuleUnderTest& module, CheckResult& result, unsigned guard) {
   std::string why;
   // Once a request made the module fault, its line is on standard error:
   // the hosts after it are quiet, and the report gives what they meet.
-  if (start_check_host(host, settings, module.name, why, !module.faulted.empty())) return true;
+  if (start_check_host(host, settings, module.name, why, !module.faulted.empty(), guard)) {
+    return true;
+  }
   result.find(why);
   return false;
 }

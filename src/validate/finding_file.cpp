@@ -51,6 +51,8 @@ std::string replay_command(const ValidateSettings& settings, const FaultKind& fa
                            const std::string& path) {
   bool blank = settings.tool.find_first_of(" \t") != std::string::npos;
   std::string command = (blank ? "\"" + settings.tool + "\"" : settings.tool) + " --check " + path;
+  // Replayed with the guarded heap the finding was made with.
+  if (settings.guard) command += " --guard";
   if (is_hang(fault)) command = "MODTEST_TIMEOUT=" + settings.call_seconds_text + " " + command;
   return command;
 }
@@ -109,7 +111,10 @@ class ShrinkTrial {
     std::string why;
     // Quiet: a shrink's tries fault again and again, and the report says
     // what they found.
-    if (!host_.running() && !start_check_host(host_, settings_, module_, why, true)) return false;
+    if (!host_.running() &&
+        !start_check_host(host_, settings_, module_, why, true, guard_share(settings_))) {
+      return false;
+    }
     HostReply reply = host_.request(module_, candidate, answer_seconds(settings_));
     if (reply.kind != HostReply::kEnded) return false;
     // A hang shrinks under a shorter watchdog: any hang counts.

@@ -25,7 +25,7 @@ std::vector<CheckResult::Field> describe_met_fault(const ValidateSettings& setti
                                                    ModuleUnderTest& module, const MetFault& met,
                                                    std::vector<FaultMet>& more) {
   CheckResult part;
-  part.find(describe_fault(met.fault, settings) + " in request");
+  part.find(describe_fault_in_request(met.fault, settings));
   part.text("message", part.message);
   describe_fault_identity(met.fault, part);
   if (met.times > 1) part.number("times", static_cast<double>(met.times));
@@ -95,7 +95,7 @@ CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module
     for (const FaultMet& extra : more) note_fault(met, extra.fault, extra.request, true);
     more.clear();
   }
-  result.find(describe_fault(met.front().fault, settings) + " in request");
+  result.find(describe_fault_in_request(met.front().fault, settings));
   if (described.size() > 1) {
     result.message += ", and " + std::to_string(described.size() - 1) +
                       (described.size() == 2 ? " other distinct fault" : " other distinct faults");

@@ -58,9 +58,12 @@ class FuzzSession {
   // no time lost between two, and a module that faults often is not fuzzed
   // mostly by hosts starting.
   void start_standby();
+  // The guard for the next host started: one in 16 has it.
+  unsigned next_host_guard();
 
   const ValidateSettings& settings_;
   ModuleUnderTest& module_;
+  unsigned hosts_started_ = 0;
   std::unique_ptr<ModuleHost> host_;
   std::unique_ptr<ModuleHost> standby_;
   double slice_ = 0;  // the seconds each host fuzzes

@@ -155,7 +155,8 @@ CheckResult check_reload(const ValidateSettings& settings, ModuleUnderTest& modu
     return result;
   }
   ModuleHost host;
-  if (!module.bound || !start_or_find(host, settings, module, result)) return result;
+  if (!module.bound || !start_or_find(host, settings, module, result, guard_share(settings)))
+    return result;
   std::vector<std::string> seeds = unfaulted_seeds(module);
   // The replies compared are to a request followed by NULs in its block, so
   // that a module that reads beyond the request gives the same reply twice.

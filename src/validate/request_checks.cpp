@@ -22,7 +22,7 @@ bool is_foreign_reply(const std::string& warning) {
 void find_fault(CheckResult& result, const ValidateSettings& settings, ModuleUnderTest& module,
                 const char* check, const ModuleHost& host, const std::string& request) {
   FaultKind fault = fault_kind(host);
-  result.find(describe_fault(fault, settings) + " in request");
+  result.find(describe_fault_in_request(fault, settings));
   describe_fault_identity(fault, result);
   report_faulting_request(result, settings, module, check, request, fault);
 }
@@ -43,7 +43,8 @@ CheckResult send_each(const ValidateSettings& settings, ModuleUnderTest& module,
     // A host after a fault is quiet: the first fault's line is on standard
     // error, and the report gives the rest.
     bool quiet = faults > 0 || !module.faulted.empty();
-    if (!host.running() && !start_check_host(host, settings, module.name, why, quiet)) {
+    if (!host.running() &&
+        !start_check_host(host, settings, module.name, why, quiet, guard_share(settings))) {
       if (result.outcome != CheckResult::kFinding) result.find(why);
       break;
     }
@@ -166,7 +167,9 @@ CheckResult check_request_bounds(const ValidateSettings& settings, ModuleUnderTe
   const int host_count = settings.in_process ? 1 : kReplies;
   const char fills[kReplies] = {'\0', '\0', kBoundsFill, '\0'};
   for (int index = 0; index < host_count; ++index) {
-    if (!start_or_find(hosts[index], settings, module, result)) return result;
+    if (!start_or_find(hosts[index], settings, module, result, guard_share(settings))) {
+      return result;
+    }
   }
   std::size_t sent = 0;
   std::size_t unrepeatable = 0;

@@ -19,6 +19,7 @@ struct ValidateSettings {
   std::uint64_t seed = 0;
   bool in_process = false;  // every check in this very process, for a debugger
   bool quiet = false;       // --quiet: no binding lines and no warning lines
+  bool guard = true;        // --no-guard turns the guarded heap off
   std::string junit_path;   // --junit
   // The tool as the command line named it (argv[0]): a reproducer's command
   // runs the very modtest that found the fault.

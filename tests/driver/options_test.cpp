@@ -49,6 +49,22 @@ const OptionsCase kOptionsCases[] = {
      "--update works only with --check",
      false},
     {{"--interactive=1"}, Options::kUsageError, "--interactive takes no value", false},
+    {{"--check", "c", "--guard"}, Options::kCheck, "c", false},
+    {{"--guard", "--interactive"}, Options::kInteractive, "", false},
+    {{"--guard"},
+     Options::kUsageError,
+     "--guard works only with --check, --interactive or --validate",
+     false},
+    {{"--check", "c", "--no-guard"},
+     Options::kUsageError,
+     "--module, --cases, --dict, --fuzz-seconds, --seed, --in-process, --quiet and --no-guard "
+     "work only with --validate",
+     false},
+    {{"--validate", "--guard", "--no-guard"},
+     Options::kUsageError,
+     "--guard and --no-guard cannot be given together",
+     false},
+    {{"--host", "--guard"}, Options::kUsageError, "--host takes no other option", false},
 };
 
 TEST(ParseOptions, ActionsAndErrors) {

@@ -47,14 +47,16 @@ const std::string kBinding =
     bound("echo", "echo") + bound("world", "world") + bound("count", "counter");
 const std::string kCheck = "--check cases.txt";
 const std::string kUsage =
-    "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
-    "               --interactive] [--junit FILE] [--help] [--version]\n";
+    "usage: modtest [--check CASES [--update] [--guard] | --validate [--module NAME]...\n"
+    "               [--cases CASES] [--dict FILE] [--fuzz-seconds S] [--seed N]\n"
+    "               [--in-process] [--quiet] [--no-guard] | --interactive [--guard]]\n"
+    "               [--junit FILE] [--help] [--version]\n";
 
 const std::string kHelp =
-    "usage: modtest [--check CASES [--update] | --validate [--module NAME]... [--cases CASES]\n"
-    "               [--dict FILE] [--fuzz-seconds S] [--seed N] [--in-process] [--quiet] |\n"
-    "               --interactive] [--junit FILE] [--help] [--version]\n"
+    "usage: modtest [--check CASES [--update] [--guard] | --validate [--module NAME]...\n"
+    "               [--cases CASES] [--dict FILE] [--fuzz-seconds S] [--seed N]\n"
+    "               [--in-process] [--quiet] [--no-guard] | --interactive [--guard]]\n"
+    "               [--junit FILE] [--help] [--version]\n"
     "\n"
     "Without options, modtest reads test.ini and saori.ini beside itself, binds\n"
     "the listed modules, sends the request of test.ini and prints it with the\n"
@@ -84,6 +86,10 @@ const std::string kHelp =
     "                 debugger; the first fault then ends the run\n"
     "  --quiet        with --validate: no binding lines and no warning lines on\n"
     "                 standard error; faults and the report remain\n"
+    "  --guard        with --check or --interactive: give the modules a guarded\n"
+    "                 heap, so that a read or write past a block, a use after free\n"
+    "                 and a bad free fault where they happen, as --validate does\n"
+    "  --no-guard     with --validate: leave the guarded heap out\n"
     "  --interactive  bind the modules of saori.ini, then send each line of\n"
     "                 standard input as a request and print the reply; :help\n"
     "                 in the session lists its commands\n"

@@ -170,4 +170,22 @@ TEST(Interactive, PipedSession) {
   EXPECT_NE(check.out.find("\n1..6\n# 6 passed, 0 failed\n"), std::string::npos) << check.out;
 }
 
+// With --guard a memory error faults where it happens, and the session
+// says what it was and where.
+TEST(Interactive, GuardedHeap) {
+  if (crashes_left_out()) GTEST_SKIP() << "the crash is the sanitizer's or memcheck's to report";
+  std::signal(SIGPIPE, SIG_IGN);
+  RunFolder folder;
+  folder.add_probe("heap_use_after_free", "freed");
+  folder.write("saori.ini", expand("freed:freed{X}\n", folder));
+  std::FILE* input = folder.start_with_input("--interactive --guard");
+  std::fputs("hello\n", input);
+  RunFolder::Result result = folder.finish(input);
+  EXPECT_EQ(result.exit_code, 3);
+  EXPECT_NE(result.err.find("\nmodtest: the module read a block it had freed: its own 64-byte "
+                            "block (allocated at freed"),
+            std::string::npos)
+      << result.err;
+}
+
 }  // namespace

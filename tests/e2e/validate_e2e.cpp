@@ -33,11 +33,16 @@ struct ValidateRow {
   bool first_met = false;
   // The check skipped for a module that keeps the contract, with `message`.
   const char* skipped = "";
+  const char* options = "";  // more options for --validate
 };
 
 // A request of lines: a command line, header lines, an empty line.
 #define HEADER(lines) "\"" lines "\\\\r\\\\n\""
 #define LINE(text) text "\\\\r\\\\n"
+
+// A memory error made on every request is met by every check that sends
+// one; without the guard (the leak and release checks) some still crash.
+constexpr const char kHeapErrorAlso[] = "long-requests fuzz request-bounds leak release reload";
 
 const ValidateRow kRows[] = {
     {"Echo", "echo", "", "", "", "", ""},
@@ -68,8 +73,12 @@ const ValidateRow kRows[] = {
     // the crash is still a crash, not a host that never answered.
     {"HelperOutlivesHost", "fork_in_load", "", "requests", "fuzz", "crashed in request",
      "crashed in request"},
-    {"ReadsToNul", "read_to_nul", "", "request-bounds", "", "reads beyond the request's length",
-     ""},
+    // With the guarded heap its read past the request faults; without it
+    // the reply's change with the bytes after the request tells.
+    {"ReadsToNul", "read_to_nul", "", "requests", "long-requests fuzz request-bounds reload",
+     "read 1 byte past the end of the 5-byte request block", "crashed in request"},
+    {"ReadsToNulUnguarded", "read_to_nul", "", "request-bounds", "",
+     "reads beyond the request's length", "", "", "1", 1, false, "", "--no-guard"},
     {"StaticReply", "reply_static", "", "reply-blocks", "",
      "no block of its own (it points into the module's static data)", ""},
     {"Leak", "leak_per_request", "", "leak", "", "memory grew by", ""},
@@ -93,6 +102,28 @@ const ValidateRow kRows[] = {
     {"ThreeBugs", "three_bugs", "", "fuzz", "", "and 2 other distinct faults", "crashed in request",
      HEADER(LINE("GET PROBE/1.0") LINE("Argument0: x") LINE("Count: 5") LINE("Sender: me")), "10",
      3},
+    // Memory errors that crash nowhere of themselves, each made on every
+    // request: the guarded heap finds them where they happen, or where the
+    // block is freed, and says where the module's code made them.
+    {"MallocOverrun", "heap_malloc_overrun", "", "requests", kHeapErrorAlso,
+     "wrote 1 byte past the end of its own 12-byte block (allocated at heap_malloc_overrun",
+     "crashed in request"},
+    {"ReplyBlockOverrun", "heap_reply_overrun", "", "requests", kHeapErrorAlso,
+     "wrote 1 byte past the end of its own 5-byte block (allocated at heap_reply_overrun",
+     "crashed in request"},
+    {"ReadPastLength", "heap_read_past_length", "", "requests", kHeapErrorAlso,
+     "read 1 byte past the end of the 5-byte request block", "crashed in request"},
+    {"UseAfterFree", "heap_use_after_free", "", "requests", kHeapErrorAlso,
+     "read a block it had freed: its own 64-byte block (allocated at heap_use_after_free",
+     "crashed in request"},
+    {"DoubleFree", "heap_double_free", "", "requests", kHeapErrorAlso,
+     "freed a block twice: its own 32-byte block, first freed at heap_double_free",
+     "crashed in request"},
+    {"NewArrayOverrun", "heap_new_overrun", "", "requests", kHeapErrorAlso,
+     "wrote 1 byte past the end of its own 20-byte block (allocated at heap_new_overrun",
+     "crashed in request"},
+    {"HeapKeptInBounds", "heap_ok", "", "", "", "", ""},
+    {"NewArrayKeptInBounds", "heap_new_ok", "", "", "", "", ""},
     // Windows only: a fail-fast leaves no handler to run, and the host's
     // watcher says so; every request sets it off.
     {"FailFast", "fail_fast_request", "", "requests", "long-requests fuzz leak release reload",
@@ -127,6 +158,14 @@ void read_report(const std::string& report, std::set<std::string>& found,
   }
 }
 
+// The guarded heap's words, as its findings give them.
+bool is_memory_error(const std::string& message) {
+  for (const char* words : {"past the end of", "had freed", "freed a block twice"}) {
+    if (message.find(words) != std::string::npos) return true;
+  }
+  return false;
+}
+
 class ValidateTest : public testing::TestWithParam<ValidateRow> {};
 
 TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
@@ -149,7 +188,8 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
   std::string seed = *row.seed != '\0' ? row.seed : "hello";
   folder.write("test.ini", "string:" + seed + "\nsaori:" + row.probe + "\n");
   RunFolder::Result run = folder.run_with(
-      std::string("--validate --seed 5 --fuzz-seconds ") + row.fuzz_seconds, row.environment);
+      std::string("--validate --seed 5 --fuzz-seconds ") + row.fuzz_seconds + " " + row.options,
+      row.environment);
 
   std::set<std::string> found;
   std::vector<std::string> reproducers;
@@ -201,7 +241,13 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
     // The command as the report gives it: the environment, the tool as this
     // run named it, and the file.
     std::size_t check = command.find(" --check ");
+    // Replayed with the guarded heap the run had.
+    // Replayed with the guarded heap the run had.
+    const std::string guarded = " --guard";
+    ASSERT_GT(command.size(), check + guarded.size());
+    EXPECT_EQ(command.substr(command.size() - guarded.size()), guarded) << command;
     std::string file = command.substr(check + std::string(" --check ").size());
+    file.resize(file.size() - guarded.size());
     std::size_t tool = command.rfind(' ', check - 1);
     tool = tool == std::string::npos ? 0 : tool + 1;
     std::string environment = command.substr(0, tool);
@@ -216,9 +262,15 @@ TEST_P(ValidateTest, FindsWhatTheModuleDoes) {
     std::string kept = read_file(folder.path() / file);
     first_met = first_met || (kept.find("\n# The request as first met") != std::string::npos &&
                               kept.find("\n# request: ") != std::string::npos);
-    RunFolder::Result replay = folder.run_with("--check " + file, environment);
+    RunFolder::Result replay = folder.run_with("--check " + file + " --guard", environment);
     EXPECT_NE(replay.exit_code, 0) << file;
     EXPECT_NE(replay.err.find(row.replayed), std::string::npos) << replay.err;
+    // A memory error is named in the replay's report too.
+    if (is_memory_error(row.message)) {
+      EXPECT_NE(replay.out.find("  memory_error: \"" + std::string(row.message).substr(0, 20)),
+                std::string::npos)
+          << replay.out;
+    }
     // The request first met is a comment: only the shrunk one is replayed.
     EXPECT_NE(replay.out.find("1..1\n"), std::string::npos) << replay.out;
   }
@@ -343,7 +395,7 @@ TEST(ValidateRun, NamesWhatIsWrongAndKeepsEveryFile) {
       EXPECT_EQ(files_after, files_before) << step.to;
       EXPECT_NE(again_run.out.find("same_as_file: \"" + first + "\"\n"), std::string::npos)
           << again_run.out;
-      EXPECT_NE(again_run.out.find(" --check " + first + "\"\n"), std::string::npos)
+      EXPECT_NE(again_run.out.find(" --check " + first + " --guard\"\n"), std::string::npos)
           << again_run.out;
     }
   }

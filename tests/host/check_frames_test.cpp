@@ -50,13 +50,19 @@ TEST(CheckFrames, RoundTripsAndRefusesDamage) {
   EXPECT_EQ(fuzzed_back.warned_request, "\t");
   expect_refuses_damage<FuzzResult>(encode(fuzzed));
 
-  FaultReport fault{0xC0000005u, 0x10, true, 77, "mine.dll+0x1a2b (request+0x2b)"};
+  FaultReport fault{0xC0000005u,
+                    0x10,
+                    true,
+                    77,
+                    "mine.dll+0x1a2b (request+0x2b)",
+                    "read 1 byte past the end of the 3-byte request block"};
   FaultReport fault_back;
   ASSERT_TRUE(decode(encode(fault), fault_back));
   EXPECT_EQ(fault_back.code, 0xC0000005u);
   EXPECT_TRUE(fault_back.has_data_address);
   EXPECT_EQ(fault_back.loop_requests, 77u);
   EXPECT_EQ(fault_back.place, fault.place);
+  EXPECT_EQ(fault_back.guard_words, fault.guard_words);
   EXPECT_FALSE(decode(encode(fault).substr(0, kFaultReportFixedBytes - 1), fault_back));
 
   RepeatOrder repeat{"leak", std::string(1024, 'a'), 10000, 10000, 100};
