@@ -38,6 +38,17 @@ struct FuzzResult {
   std::uint64_t milliseconds = 0;
   bool warned = false;
   std::string warned_request;  // the request the first warning came after
+  // Whether the module reports its coverage (include/modtest/coverage.c),
+  // and how many edges the loop saw reached.
+  bool coverage = false;
+  std::uint64_t edges = 0;
+};
+
+// A request a fuzz loop kept for reaching new coverage, and the edges seen
+// reached by then.
+struct CorpusEntry {
+  std::uint64_t edges = 0;
+  std::string request;
 };
 
 // Sends `request` again and again, for at most `milliseconds` and `count`
@@ -80,6 +91,8 @@ std::string encode(const FuzzOrder& order);
 bool decode(std::string_view payload, FuzzOrder& order);
 std::string encode(const FuzzResult& result);
 bool decode(std::string_view payload, FuzzResult& result);
+std::string encode(const CorpusEntry& entry);
+bool decode(std::string_view payload, CorpusEntry& entry);
 std::string encode(const RepeatOrder& order);
 bool decode(std::string_view payload, RepeatOrder& order);
 std::string encode(const RepeatResult& result);

@@ -43,6 +43,9 @@ enum class FrameType : unsigned char {
   kWarning = 'W',
   kFaultPlace = 'P',
   kRequestAtFault = 'F',
+  // Sent by a fuzz loop as it goes, before its answer: a request that
+  // reached new coverage (check_frames.h).
+  kCorpusEntry = 'K',
 };
 
 struct Frame {
