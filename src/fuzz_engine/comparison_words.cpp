@@ -10,6 +10,14 @@ std::string operand_string(const unsigned char* bytes, std::size_t size, bool te
   return std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(end - bytes));
 }
 
+// Whether `request` holds `value` as one of its words.
+bool holds_integer(const std::string& request, std::uint64_t value, unsigned size) {
+  for (const std::string& word : integer_words(value, size)) {
+    if (request.find(word) != std::string::npos) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::string> integer_words(std::uint64_t value, unsigned size) {
@@ -47,7 +55,7 @@ void ComparisonWords::add(std::string word, std::vector<std::string>& words, std
   ++added;
 }
 
-std::size_t ComparisonWords::take(std::vector<std::string>& words) {
+std::size_t ComparisonWords::take(std::vector<std::string>& words, const std::string& request) {
   if (view_ == nullptr || view_->operand_size == 0) return 0;
   unsigned long written = view_->operands_written;
   // Those overwritten since are lost: the ring keeps the latest.
@@ -70,7 +78,10 @@ std::size_t ComparisonWords::take(std::vector<std::string>& words) {
     // lengths and counts more often than words.
     bool constant = operand.kind == kOperandConstant;
     for (int side = 0; side < (constant ? 1 : 2); ++side) {
-      if (!constant && operand.integers[side] < 256) continue;
+      if (!constant && (operand.integers[side] < 256 ||
+                        !holds_integer(request, operand.integers[1 - side], size))) {
+        continue;
+      }
       for (std::string& word : integer_words(operand.integers[side], size)) {
         add(std::move(word), words, added);
       }

@@ -30,8 +30,11 @@ class ComparisonWords {
   ComparisonWords(CoverageView* view, const std::vector<std::string>& known);
 
   // Appends to `words` the words of the operands written since the last
-  // call that it holds not yet. Returns how many were added.
-  std::size_t take(std::vector<std::string>& words);
+  // call that it holds not yet. Of two integers that are both variables,
+  // one is taken only when `request`, which the module was just sent,
+  // holds the other's text or bytes: it was compared with the request, not
+  // an address with an address. Returns how many were added.
+  std::size_t take(std::vector<std::string>& words, const std::string& request);
 
  private:
   void add(std::string word, std::vector<std::string>& words, std::size_t& added);

@@ -30,16 +30,17 @@ CoverageMap::CoverageMap(CoverageView* view)
   if (view_ != nullptr && view_->edge_map != nullptr) seen_map_.assign(view_->edge_map_size, 0);
 }
 
-bool CoverageMap::note(unsigned char* counter, unsigned char& seen) {
+bool CoverageMap::note(unsigned char* counter, unsigned char& seen, bool record) {
   unsigned char bucket = coverage_bucket(*counter);
   *counter = 0;
   if ((seen & bucket) == bucket) return false;
+  if (!record) return true;
   if (seen == 0) ++edges_;
   seen |= bucket;
   return true;
 }
 
-bool CoverageMap::take_new() {
+bool CoverageMap::take_new(bool record) {
   if (view_ == nullptr) return false;
   bool fresh = false;
   unsigned char* map = view_->edge_map;
@@ -48,21 +49,21 @@ bool CoverageMap::take_new() {
     if (touched <= view_->touched_size) {
       for (unsigned long index = 0; index < touched; ++index) {
         unsigned long slot = view_->touched[index];
-        if (slot < seen_map_.size()) fresh = note(map + slot, seen_map_[slot]) || fresh;
+        if (slot < seen_map_.size()) fresh = note(map + slot, seen_map_[slot], record) || fresh;
       }
     } else {
       for (std::size_t slot = 0; slot < seen_map_.size(); ++slot) {
-        if (map[slot] != 0) fresh = note(map + slot, seen_map_[slot]) || fresh;
+        if (map[slot] != 0) fresh = note(map + slot, seen_map_[slot], record) || fresh;
       }
     }
     view_->touched_count = 0;
   }
-  if (view_->counter_range_count != 0) fresh = read_ranges() || fresh;
+  if (view_->counter_range_count != 0) fresh = read_ranges(record) || fresh;
   return fresh;
 }
 
 // Eight counters at a time: most are zero after any one request.
-bool CoverageMap::read_ranges() {
+bool CoverageMap::read_ranges(bool record) {
   if (ranges_known_ != view_->counter_range_count) {
     // A library loaded later adds its ranges.
     std::size_t total = 0;
@@ -83,11 +84,13 @@ bool CoverageMap::read_ranges() {
       std::memcpy(&eight, counters + at, 8);
       if (eight == 0) continue;
       for (std::size_t one = at; one < at + 8; ++one) {
-        if (counters[one] != 0) fresh = note(counters + one, seen_ranges_[offset + one]) || fresh;
+        if (counters[one] != 0)
+          fresh = note(counters + one, seen_ranges_[offset + one], record) || fresh;
       }
     }
     for (; at < size; ++at) {
-      if (counters[at] != 0) fresh = note(counters + at, seen_ranges_[offset + at]) || fresh;
+      if (counters[at] != 0)
+        fresh = note(counters + at, seen_ranges_[offset + at], record) || fresh;
     }
     offset += size;
   }

@@ -22,14 +22,15 @@ class CoverageMap {
   bool active() const { return view_ != nullptr; }
 
   // Reads the counters the last request left, sets them back to zero, and
-  // returns whether any fell in a bucket never seen for its edge.
-  bool take_new();
+  // returns whether any fell in a bucket never seen for its edge. With
+  // `record` false, what they say is not taken as seen.
+  bool take_new(bool record = true);
   // Edges seen at least once.
   std::uint64_t edges() const { return edges_; }
 
  private:
-  bool note(unsigned char* counter, unsigned char& seen);
-  bool read_ranges();
+  bool note(unsigned char* counter, unsigned char& seen, bool record);
+  bool read_ranges(bool record);
 
   CoverageView* view_;
   std::vector<unsigned char> seen_map_;

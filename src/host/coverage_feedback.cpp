@@ -23,9 +23,15 @@ CoverageFeedback::CoverageFeedback(ModuleRecord* record, const std::vector<std::
 
 bool CoverageFeedback::after_request(const std::string& request, bool keep, bool learn,
                                      std::string& frames) {
-  bool fresh = map_.take_new();
+  // A long request is not kept, nor is what it reached taken as seen, so
+  // that a shorter one reaching the same is kept instead: mutating from
+  // long requests would slow every request after.
+  // Nor are its comparisons read: finding their operands in it would take
+  // long.
+  bool short_enough = request.size() <= kLongestKept;
+  bool fresh = map_.take_new(short_enough) && short_enough;
   if (fresh && keep && corpus_.keep(request)) {
     append_frame(frames, FrameType::kCorpusEntry, encode(CorpusEntry{map_.edges(), request}));
   }
-  return (fresh || learn) && words_.take(dictionary_) != 0;
+  return (fresh || learn) && short_enough && words_.take(dictionary_, request) != 0;
 }

@@ -18,6 +18,9 @@
 
 class CoverageFeedback {
  public:
+  // The longest request kept.
+  static constexpr std::size_t kLongestKept = 1024;
+
   // `words` is the loop's dictionary, which learned words are added to.
   CoverageFeedback(ModuleRecord* record, const std::vector<std::string>& seeds,
                    std::vector<std::string>& words);

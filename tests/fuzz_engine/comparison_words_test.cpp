@@ -60,14 +60,15 @@ TEST(ComparisonWords, LearnsWhatTheModuleComparedWith) {
   __sanitizer_cov_trace_const_cmp4(0x5A17C0DE, 12);  // its decimal text is known already
   __sanitizer_cov_trace_const_cmp4(7, 7);            // equal: nothing learned
   __sanitizer_cov_trace_cmp1('a', 'b');              // single bytes: nothing
-  __sanitizer_cov_trace_cmp4(300, 12);               // two variables: the large one only
+  __sanitizer_cov_trace_cmp4(300, 12);               // two variables, 12 in the request: 300 only
+  __sanitizer_cov_trace_cmp4(5000, 6000);            // neither in the request: nothing
   __sanitizer_cov_trace_const_cmp2(0x4B4F, 0);
   std::uint64_t cases[] = {3, 64, 10, 0x1000, 0x3000};  // near 0x2000: 0x1000 and 0x3000
   __sanitizer_cov_trace_switch(0x2000, cases);
   __sanitizer_weak_hook_strcmp(nullptr, "Charset", "Char", 1);
   __sanitizer_weak_hook_memcmp(nullptr, "ab\0c", "xy\0z", 4, 1);
   __sanitizer_weak_hook_memcmp(nullptr, "same", "same", 4, 0);
-  EXPECT_EQ(learner.take(words), 18u);
+  EXPECT_EQ(learner.take(words, "Count: 12"), 18u);
   std::vector<std::string> expected{"1511506142", "0x5a17c0de", "\xde\xc0\x17\x5a",
                                     "300",        "0x12c",      "\x2c\x01",
                                     "19279",      "0x4b4f",     "OK",
@@ -77,14 +78,14 @@ TEST(ComparisonWords, LearnsWhatTheModuleComparedWith) {
                                     "xy\0z"s};
   // The first word was there before.
   EXPECT_EQ(words, expected);
-  EXPECT_EQ(learner.take(words), 0u);
+  EXPECT_EQ(learner.take(words, ""), 0u);
 
   // More than the ring holds: the latest are read.
   for (std::uint32_t value = 1000; value < 1000 + 2 * view->operand_size; ++value) {
     __sanitizer_cov_trace_const_cmp4(value, 0);
   }
   std::vector<std::string> latest;
-  EXPECT_EQ(learner.take(latest), 3 * view->operand_size);
+  EXPECT_EQ(learner.take(latest, ""), 3 * view->operand_size);
   EXPECT_EQ(latest.front(), std::to_string(1000 + view->operand_size));
 }
 

@@ -45,8 +45,10 @@ TEST(CoverageMap, KeepsWhatReachesANewEdgeOrBucket) {
     std::vector<std::pair<unsigned long, unsigned char>> inline_counts;
     bool fresh;
     unsigned edges;
+    bool record = true;
   } steps[] = {
       {"nothing ran", {}, {}, false, 0},
+      {"not recorded", {{3, 1}}, {}, true, 0, false},
       {"a first edge", {{3, 1}}, {}, true, 1},
       {"the same again", {{3, 1}}, {}, false, 1},
       {"the same, twice", {{3, 2}}, {}, true, 1},
@@ -64,7 +66,7 @@ TEST(CoverageMap, KeepsWhatReachesANewEdgeOrBucket) {
   for (const auto& step : steps) {
     for (const auto& slot : step.slots) module.count(slot.first, slot.second);
     for (const auto& counter : step.inline_counts) module.counters[counter.first] = counter.second;
-    EXPECT_EQ(map.take_new(), step.fresh) << step.what;
+    EXPECT_EQ(map.take_new(step.record), step.fresh) << step.what;
     EXPECT_EQ(map.edges(), step.edges) << step.what;
     // Read counters are set back to zero, for the next request.
     EXPECT_EQ(module.view.touched_count, 0u) << step.what;
