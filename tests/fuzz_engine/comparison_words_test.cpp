@@ -53,6 +53,9 @@ TEST(IntegerWords, GivesDecimalHexadecimalAndBytes) {
 }
 
 TEST(ComparisonWords, LearnsWhatTheModuleComparedWith) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer calls the file's string hooks for this test's own comparisons";
+#endif
   CoverageView* view = modtest_coverage();
   ASSERT_EQ(view->version, kCoverageViewVersion);
   std::vector<std::string> words{"1511506142"};
