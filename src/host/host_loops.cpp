@@ -139,11 +139,15 @@ std::uint64_t milliseconds_since(Clock::time_point start) {
 
 // Frames a loop sends before its answer: at once from a host process, so
 // that a fault later in the loop loses none; in one process, with the
-// answer.
-void send_early(const HostState& state, std::string& frames, std::string& answer) {
+// answer. The write is outside the module call's bracket: a parent busy
+// elsewhere leaves a full pipe, which is no hang of the module's.
+void send_early(const HostState& state, const ModuleRecord* record, std::string& frames,
+                std::string& answer) {
   if (frames.empty()) return;
   if (state.writes_frames_now) {
+    leave_module_call();
     write_output_now(frames.data(), frames.size());
+    enter_module_call_loop(record->name, record->path, "request");
   } else {
     answer += frames;
   }
@@ -200,7 +204,7 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
       if (coverage.active() && coverage.after_request(request, !replaying, learn, frames)) {
         mutator.set_dictionary(&words);
       }
-      send_early(state, frames, answer);
+      send_early(state, record, frames, answer);
     }
     if (nudged) nudge.undo(request);
     if (state.warnings_heard > state.foreign_replies_heard) {
