@@ -16,8 +16,12 @@ CoverageView* find_coverage(ModuleRecord* record) {
 
 CoverageFeedback::CoverageFeedback(ModuleRecord* record, const std::vector<std::string>& seeds,
                                    std::vector<std::string>& words)
-    : map_(find_coverage(record)),
-      words_(map_.active() ? find_coverage(record) : nullptr, words),
+    : CoverageFeedback(find_coverage(record), seeds, words) {}
+
+CoverageFeedback::CoverageFeedback(CoverageView* view, const std::vector<std::string>& seeds,
+                                   std::vector<std::string>& words)
+    : map_(view),
+      words_(map_.active() ? view : nullptr, words),
       corpus_(seeds),
       dictionary_(words) {}
 

@@ -36,6 +36,9 @@ class CoverageFeedback {
   std::uint64_t edges() const { return map_.edges(); }
 
  private:
+  CoverageFeedback(CoverageView* view, const std::vector<std::string>& seeds,
+                   std::vector<std::string>& words);
+
   CoverageMap map_;
   ComparisonWords words_;
   Corpus corpus_;
