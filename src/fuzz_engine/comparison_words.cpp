@@ -43,9 +43,11 @@ std::vector<std::string> integer_words(std::uint64_t value, unsigned size) {
 ComparisonWords::ComparisonWords(CoverageView* view, const std::vector<std::string>& known)
     : view_(view != nullptr && view->version == kCoverageViewVersion && view->operands != nullptr
                 ? view
-                : nullptr),
-      held_(known.begin(), known.end()) {
-  if (view_ != nullptr) read_ = view_->operands_written;
+                : nullptr) {
+  // A module without coverage costs no copy of the dictionary.
+  if (view_ == nullptr) return;
+  held_.insert(known.begin(), known.end());
+  read_ = view_->operands_written;
 }
 
 void ComparisonWords::add(std::string word, std::vector<std::string>& words, std::size_t& added) {
