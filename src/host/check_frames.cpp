@@ -134,6 +134,15 @@ bool decode(std::string_view payload, CorpusEntry& entry) {
   return reader.number(entry.edges) && reader.bytes(entry.request) && reader.whole();
 }
 
+std::string encode(const CoverageNote& note) {
+  return PayloadWriter().number(note.edges).take();
+}
+
+bool decode(std::string_view payload, CoverageNote& note) {
+  PayloadReader reader(payload);
+  return reader.number(note.edges) && reader.whole();
+}
+
 std::string encode(const RepeatOrder& order) {
   return PayloadWriter()
       .bytes(order.module)

@@ -49,6 +49,8 @@ struct FuzzResult {
 struct CorpusEntry {
   std::uint64_t edges = 0;
   std::string request;
+  // False for the client's record of a CoverageNote: edges, no request.
+  bool kept = true;
 };
 
 // Sends `request` again and again, for at most `milliseconds` and `count`
@@ -91,8 +93,15 @@ std::string encode(const FuzzOrder& order);
 bool decode(std::string_view payload, FuzzOrder& order);
 std::string encode(const FuzzResult& result);
 bool decode(std::string_view payload, FuzzResult& result);
+// A module's coverage as a fuzz loop told it before any request it kept.
+struct CoverageNote {
+  std::uint64_t edges = 0;
+};
+
 std::string encode(const CorpusEntry& entry);
 bool decode(std::string_view payload, CorpusEntry& entry);
+std::string encode(const CoverageNote& note);
+bool decode(std::string_view payload, CoverageNote& note);
 std::string encode(const RepeatOrder& order);
 bool decode(std::string_view payload, RepeatOrder& order);
 std::string encode(const RepeatResult& result);

@@ -25,6 +25,10 @@ CoverageFeedback::CoverageFeedback(CoverageView* view, const std::vector<std::st
       corpus_(seeds),
       dictionary_(words) {}
 
+void CoverageFeedback::note_seeds_sent(std::string& frames) const {
+  append_frame(frames, FrameType::kCoverage, encode(CoverageNote{map_.edges()}));
+}
+
 bool CoverageFeedback::after_request(const std::string& request, bool keep, bool learn,
                                      std::string& frames) {
   // A long request is not kept, nor is what it reached taken as seen, so

@@ -32,6 +32,11 @@ class CoverageFeedback {
   // added to the dictionary. Returns whether words were added.
   bool after_request(const std::string& request, bool keep, bool learn, std::string& frames);
 
+  // Appends the frame that tells the module has coverage, and what the
+  // seeds reached: so the validator knows it even when every loop ends in
+  // a fault before it keeps a request.
+  void note_seeds_sent(std::string& frames) const;
+
   const std::vector<std::string>& requests() const { return corpus_.requests(); }
   std::uint64_t edges() const { return map_.edges(); }
 

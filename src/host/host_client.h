@@ -99,7 +99,8 @@ class ModuleHost {
   // Once the host ended in a fault: what it was and where, when it said.
   bool fault_report(FaultReport& report) const;
   // The requests fuzz loops kept for new coverage since the last call,
-  // those of a loop that ended in a fault included.
+  // those of a loop that ended in a fault included, and their coverage
+  // notes (`kept` false).
   std::vector<CorpusEntry> take_corpus_entries() { return std::move(corpus_entries_); }
 
  private:

@@ -204,8 +204,9 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
       if (coverage.active() && coverage.after_request(request, !replaying, learn, frames)) {
         mutator.set_dictionary(&words);
       }
-      send_early(state, record, frames, answer);
     }
+    if (replaying && replayed == order.seeds.size()) coverage.note_seeds_sent(frames);
+    send_early(state, record, frames, answer);
     if (nudged) nudge.undo(request);
     if (state.warnings_heard > state.foreign_replies_heard) {
       result.warned = true;

@@ -46,6 +46,9 @@ enum class FrameType : unsigned char {
   // Sent by a fuzz loop as it goes, before its answer: a request that
   // reached new coverage (check_frames.h).
   kCorpusEntry = 'K',
+  // Sent once by a fuzz loop of a module with coverage, after it sent the
+  // seeds: the edges they reached (check_frames.h).
+  kCoverage = 'E',
 };
 
 struct Frame {

@@ -175,6 +175,7 @@ void FuzzSession::take_corpus_entries() {
   for (CorpusEntry& entry : host_->take_corpus_entries()) {
     module_.coverage = true;
     module_.edges = std::max(module_.edges, entry.edges);
+    if (!entry.kept) continue;
     std::vector<std::string>& corpus = module_.corpus;
     // Another host may have kept the same request.
     if (std::find(corpus.begin(), corpus.end(), entry.request) == corpus.end()) {

@@ -58,6 +58,10 @@ TEST(CheckFrames, RoundTripsAndRefusesDamage) {
   EXPECT_EQ(entry_back.edges, 12u);
   EXPECT_EQ(entry_back.request, entry.request);
   expect_refuses_damage<CorpusEntry>(encode(entry));
+  CoverageNote note_back;
+  ASSERT_TRUE(decode(encode(CoverageNote{77}), note_back));
+  EXPECT_EQ(note_back.edges, 77u);
+  expect_refuses_damage<CoverageNote>(encode(CoverageNote{77}));
 
   FaultReport fault{0xC0000005u, 0x10, true, 77, "mine.dll+0x1a2b (request+0x2b)"};
   FaultReport fault_back;
