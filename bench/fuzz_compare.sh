@@ -6,11 +6,14 @@
 # the loop's median share of the floor's median, which must be at least a
 # half.
 #
-#   bench/fuzz_compare.sh BUILD_DIR DATA_DIR [ROUNDS] [SECONDS] [STRING]
+#   bench/fuzz_compare.sh BUILD_DIR DATA_DIR [ROUNDS] [SECONDS] [STRING] [MODULE] [TARGET]
 #
 # BUILD_DIR is a tree of the bench preset; DATA_DIR receives the run folder.
 # STRING is test.ini's request as the file writes it ("hello" by default):
-# a request of lines there has the fuzzer keep its shape.
+# a request of lines there has the fuzzer keep its shape. MODULE is the
+# module file both run (the echo sample by default; BUILD_DIR/bench/echo_coverage.so
+# is the same built with coverage), TARGET the share of the floor the loop
+# must reach (0.50 by default).
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
@@ -19,10 +22,13 @@ data=$(cd "$2" && pwd)
 rounds=${3:-3}
 seconds=${4:-2}
 string=${5:-hello}
+module=${6:-$build/examples/echo.so}
+target=${7:-0.50}
 
 folder=$data/fuzz
 mkdir -p "$folder"
-cp "$build/src/modtest" "$build/bench/modtest_fuzz_floor" "$build/examples/echo.so" "$folder/"
+cp "$build/src/modtest" "$build/bench/modtest_fuzz_floor" "$folder/"
+cp "$module" "$folder/echo.so"
 printf 'echo : echo.so\n' >"$folder/saori.ini"
 printf 'string:%s\nsaori:echo\n' "$string" >"$folder/test.ini"
 
@@ -42,7 +48,7 @@ for round in $(seq "$rounds"); do
 done
 floor=$(printf '%s\n' "${floor_rates[@]}" | median)
 loop=$(printf '%s\n' "${loop_rates[@]}" | median)
-awk -v floor="$floor" -v loop="$loop" 'BEGIN {
-  printf "median: floor %d requests/s, fuzz loop %d requests/s: %.2f of the floor (target: at least 0.50)\n",
-         floor, loop, loop / floor
+awk -v floor="$floor" -v loop="$loop" -v target="$target" 'BEGIN {
+  printf "median: floor %d requests/s, fuzz loop %d requests/s: %.2f of the floor (target: at least %s)\n",
+         floor, loop, loop / floor, target
 }'

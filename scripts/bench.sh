@@ -40,5 +40,9 @@ echo
 echo "== The validator's fuzz loop against its floor"
 bench/fuzz_compare.sh "$out" "$data" | tee "$out/fuzz_compare.txt"
 echo
+echo "== The same with the echo built with coverage"
+bench/fuzz_compare.sh "$out" "$data" 3 2 hello "$out/bench/echo_coverage.so" 0.30 |
+  tee -a "$out/fuzz_compare.txt"
+echo
 echo "== Summary"
 python3 bench/summarize.py "$out/results.json" "$out/compare.txt"

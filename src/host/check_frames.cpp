@@ -108,16 +108,39 @@ std::string encode(const FuzzResult& result) {
       .number(result.milliseconds)
       .number(result.warned ? 1 : 0)
       .bytes(result.warned_request)
+      .number(result.coverage ? 1 : 0)
+      .number(result.edges)
       .take();
 }
 
 bool decode(std::string_view payload, FuzzResult& result) {
   PayloadReader reader(payload);
   std::uint64_t warned = 0;
+  std::uint64_t coverage = 0;
   bool fields = reader.number(result.requests) && reader.number(result.milliseconds) &&
-                reader.number(warned) && reader.bytes(result.warned_request);
+                reader.number(warned) && reader.bytes(result.warned_request) &&
+                reader.number(coverage) && reader.number(result.edges);
   result.warned = warned != 0;
-  return fields && reader.whole() && warned < 2;
+  result.coverage = coverage != 0;
+  return fields && reader.whole() && warned < 2 && coverage < 2;
+}
+
+std::string encode(const CorpusEntry& entry) {
+  return PayloadWriter().number(entry.edges).bytes(entry.request).take();
+}
+
+bool decode(std::string_view payload, CorpusEntry& entry) {
+  PayloadReader reader(payload);
+  return reader.number(entry.edges) && reader.bytes(entry.request) && reader.whole();
+}
+
+std::string encode(const CoverageNote& note) {
+  return PayloadWriter().number(note.edges).take();
+}
+
+bool decode(std::string_view payload, CoverageNote& note) {
+  PayloadReader reader(payload);
+  return reader.number(note.edges) && reader.whole();
 }
 
 std::string encode(const RepeatOrder& order) {

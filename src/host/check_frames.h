@@ -38,6 +38,19 @@ struct FuzzResult {
   std::uint64_t milliseconds = 0;
   bool warned = false;
   std::string warned_request;  // the request the first warning came after
+  // Whether the module reports its coverage (include/modtest/coverage.c),
+  // and how many edges the loop saw reached.
+  bool coverage = false;
+  std::uint64_t edges = 0;
+};
+
+// A request a fuzz loop kept for reaching new coverage, and the edges seen
+// reached by then.
+struct CorpusEntry {
+  std::uint64_t edges = 0;
+  std::string request;
+  // False for the client's record of a CoverageNote: edges, no request.
+  bool kept = true;
 };
 
 // Sends `request` again and again, for at most `milliseconds` and `count`
@@ -84,6 +97,15 @@ std::string encode(const FuzzOrder& order);
 bool decode(std::string_view payload, FuzzOrder& order);
 std::string encode(const FuzzResult& result);
 bool decode(std::string_view payload, FuzzResult& result);
+// A module's coverage as a fuzz loop told it before any request it kept.
+struct CoverageNote {
+  std::uint64_t edges = 0;
+};
+
+std::string encode(const CorpusEntry& entry);
+bool decode(std::string_view payload, CorpusEntry& entry);
+std::string encode(const CoverageNote& note);
+bool decode(std::string_view payload, CoverageNote& note);
 std::string encode(const RepeatOrder& order);
 bool decode(std::string_view payload, RepeatOrder& order);
 std::string encode(const RepeatResult& result);

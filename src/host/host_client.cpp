@@ -145,6 +145,17 @@ ModuleHost::Wait ModuleHost::wait_for(FrameType expected, Clock::time_point dead
         has_fault_report_ = decode(answer.payload, fault_report_);
         continue;
       }
+      if (answer.type == FrameType::kCoverage) {
+        CoverageNote note;
+        if (decode(answer.payload, note))
+          corpus_entries_.push_back({note.edges, std::string(), false});
+        continue;
+      }
+      if (answer.type == FrameType::kCorpusEntry) {
+        CorpusEntry entry;
+        if (decode(answer.payload, entry)) corpus_entries_.push_back(std::move(entry));
+        continue;
+      }
       if (answer.type == FrameType::kRequestAtFault) {
         request_at_fault_ = std::move(answer.payload);
         has_request_at_fault_ = true;

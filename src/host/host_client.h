@@ -101,6 +101,10 @@ class ModuleHost {
   bool request_at_fault(std::string& request) const;
   // Once the host ended in a fault: what it was and where, when it said.
   bool fault_report(FaultReport& report) const;
+  // The requests fuzz loops kept for new coverage since the last call,
+  // those of a loop that ended in a fault included, and their coverage
+  // notes (`kept` false).
+  std::vector<CorpusEntry> take_corpus_entries() { return std::move(corpus_entries_); }
 
  private:
   // Sends one frame and waits for one answer of type `expected`. False, the
@@ -128,4 +132,5 @@ class ModuleHost {
   bool has_request_at_fault_ = false;
   FaultReport fault_report_;
   bool has_fault_report_ = false;
+  std::vector<CorpusEntry> corpus_entries_;
 };

@@ -167,7 +167,7 @@ void serve_module_order(HostState& state, const Frame& frame, std::string& out) 
       return answer_exchange(record, request, padding.length != 0 ? &padding : nullptr, out);
     }
     case FrameType::kFuzz:
-      return append_frame(out, FrameType::kFuzzed, encode(run_fuzz_loop(state, record, fuzz)));
+      return append_frame(out, FrameType::kFuzzed, encode(run_fuzz_loop(state, record, fuzz, out)));
     default:
       return append_frame(out, FrameType::kRepeated,
                           encode(run_repeat_loop(state, record, repeat)));

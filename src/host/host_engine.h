@@ -25,6 +25,10 @@ struct HostState {
   // Of those, the warnings that a reply is no block of its own: the fuzz
   // loop goes on past them, as they say nothing of the request.
   std::size_t foreign_replies_heard = 0;
+  // Frames a loop sends before its answer are written at once, not with
+  // the answer: set by the host process, whose parent reads them even
+  // when the loop ends in a fault.
+  bool writes_frames_now = false;
   // The module unloaded last, for a report of what faults after its release.
   std::string released_name;
   std::string released_path;

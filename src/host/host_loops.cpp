@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "fuzz_engine/request_mutator.h"
+#include "host/coverage_feedback.h"
 #include "modules/module_probe_call.h"
 #include "platform/fault_reporting.h"
 #include "platform/process_memory.h"
 #include "platform/sleep.h"
+#include "platform/standard_output.h"
 
 namespace {
 
@@ -58,6 +60,10 @@ constexpr double kMutationShare = 0.1;
 constexpr std::size_t kLongestNudged = 256;
 // How many requests a measure of their cost takes.
 constexpr std::uint64_t kCostWindow = 1024;
+// With coverage, the operands of the comparisons are read after a request
+// that reached new edges, and after one in this many others: reading
+// them costs more than a fast module's request.
+constexpr std::uint64_t kLearnInterval = 1024;
 
 // What the mutator's change costs here, in nanoseconds: a few hundred
 // changes of the order's own seeds, timed before the loop.
@@ -131,14 +137,36 @@ std::uint64_t milliseconds_since(Clock::time_point start) {
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
+// Frames a loop sends before its answer: at once from a host process, so
+// that a fault later in the loop loses none; in one process, with the
+// answer. The write is outside the module call's bracket: a parent busy
+// elsewhere leaves a full pipe, which is no hang of the module's.
+void send_early(const HostState& state, const ModuleRecord* record, std::string& frames,
+                std::string& answer) {
+  if (frames.empty()) return;
+  if (state.writes_frames_now) {
+    leave_module_call();
+    write_output_now(frames.data(), frames.size());
+    enter_module_call_loop(record->name, record->path, "request");
+  } else {
+    answer += frames;
+  }
+  frames.clear();
+}
+
 }  // namespace
 
-FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder& order) {
+FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder& order,
+                         std::string& answer) {
   FuzzResult result;
   RequestMutator mutator(order.seed, order.max_length != 0
                                          ? static_cast<std::size_t>(order.max_length)
                                          : RequestMutator::kDefaultMaxLength);
-  mutator.set_dictionary(&order.words);
+  std::vector<std::string> words = order.words;
+  mutator.set_dictionary(&words);
+  CoverageFeedback coverage(record, order.seeds, words);
+  const std::vector<std::string>& seeds = coverage.active() ? coverage.requests() : order.seeds;
+  std::string frames;
   std::string request = order.seeds.empty() ? std::string() : order.seeds.front();
   ByteNudge nudge(order.seed);
   AvoidedRequests avoided(order.avoid);
@@ -152,18 +180,33 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
   LoopClock clock(order.milliseconds);
   watch_loop_request(&request, &result.requests);
   enter_module_call_loop(record->name, record->path, "request");
+  // With coverage every seed is sent once first: what they reach is no
+  // news, and the words of their comparisons are the first to learn.
+  std::size_t replayed = coverage.active() ? 0 : order.seeds.size();
   while (result.requests < order.most_requests) {
-    bool nudged =
-        ++since_mutation < between && request.size() <= kLongestNudged && nudge.apply(request);
-    if (!nudged) {
-      mutator.mutate(request, order.seeds);
-      since_mutation = 0;
+    bool nudged = false;
+    bool replaying = replayed < order.seeds.size();
+    if (replaying) {
+      request = order.seeds[replayed++];
+    } else {
+      nudged =
+          ++since_mutation < between && request.size() <= kLongestNudged && nudge.apply(request);
+      if (!nudged) {
+        mutator.mutate(request, seeds);
+        since_mutation = 0;
+      }
     }
     if (!avoided.avoids(request)) {
       probe_module_request(record, request.data(), request.size(), &memo);
       count_module_call();
       ++result.requests;
+      bool learn = replaying || result.requests % kLearnInterval == 0;
+      if (coverage.active() && coverage.after_request(request, !replaying, learn, frames)) {
+        mutator.set_dictionary(&words);
+      }
     }
+    if (replaying && replayed == order.seeds.size()) coverage.note_seeds_sent(frames);
+    send_early(state, record, frames, answer);
     if (nudged) nudge.undo(request);
     if (state.warnings_heard > state.foreign_replies_heard) {
       result.warned = true;
@@ -182,6 +225,8 @@ FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder
   leave_module_call();
   watch_loop_request(nullptr, nullptr);
   result.milliseconds = milliseconds_since(clock.start());
+  result.coverage = coverage.active();
+  result.edges = coverage.edges();
   return result;
 }
 

@@ -9,8 +9,10 @@
 
 // Sends mutated seeds to `record` until the order's time or count is spent,
 // or until the first contract warning about a request, which is the
-// loop's finding.
-FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder& order);
+// loop's finding. The frames of the requests kept for new coverage go out
+// as they are found, or are appended to `answer` (HostState::writes_frames_now).
+FuzzResult run_fuzz_loop(HostState& state, ModuleRecord* record, const FuzzOrder& order,
+                         std::string& answer);
 
 // Sends one request again and again and measures the memory in use before
 // and after.

@@ -46,6 +46,12 @@ enum class FrameType : unsigned char {
   kWarning = 'W',
   kFaultPlace = 'P',
   kRequestAtFault = 'F',
+  // Sent by a fuzz loop as it goes, before its answer: a request that
+  // reached new coverage (check_frames.h).
+  kCorpusEntry = 'K',
+  // Sent once by a fuzz loop of a module with coverage, after it sent the
+  // seeds: the edges they reached (check_frames.h).
+  kCoverage = 'E',
 };
 
 struct Frame {

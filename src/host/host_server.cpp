@@ -17,6 +17,7 @@ int serve_module_host(const std::string& directory) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   HostState state;
   start_host_state(state, directory);
+  state.writes_frames_now = true;
   report_request_at_fault();
   FrameDecoder decoder;
   std::vector<char> chunk(64 * 1024);

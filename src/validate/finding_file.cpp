@@ -21,18 +21,6 @@ constexpr double kShrinkSeconds = 30;
 // of a shrink do not each take the whole call time.
 constexpr const char kHangShrinkTimeout[] = "1";
 
-// A module's name as a part of a file name: letters, digits, '.', '-' and
-// '_' as they are, anything else as '_'.
-std::string file_name_part(const std::string& name) {
-  std::string part;
-  for (char byte : name) {
-    bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                 (byte >= '0' && byte <= '9') || byte == '.' || byte == '-' || byte == '_';
-    part.push_back(plain ? byte : '_');
-  }
-  return part.empty() ? "module" : part;
-}
-
 std::string findings_stem(const std::string& module, const char* check) {
   return std::string(kFindingsFolder) + "/" + file_name_part(module) + "-" + check + "-";
 }
@@ -140,6 +128,16 @@ class ShrinkTrial {
 };
 
 }  // namespace
+
+std::string file_name_part(const std::string& name) {
+  std::string part;
+  for (char byte : name) {
+    bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                 (byte >= '0' && byte <= '9') || byte == '.' || byte == '-' || byte == '_';
+    part.push_back(plain ? byte : '_');
+  }
+  return part.empty() ? "module" : part;
+}
 
 std::string shrink_faulting_request(const ValidateSettings& settings, const std::string& module,
                                     const std::string& request, const FaultKind& fault,

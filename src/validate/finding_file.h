@@ -16,6 +16,10 @@ struct FaultMet {
   std::string request;
 };
 
+// A module's name as a part of a file name: letters, digits, '.', '-' and
+// '_' as they are, anything else as '_'.
+std::string file_name_part(const std::string& name);
+
 // Shrinks `request`, which made `module` fault as `fault`, while the same
 // fault remains (the same kind, code and place); each try is sent to a
 // host kept while tries do not end it. Other faults met go to `others`.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "validate/check_host.h"
+#include "validate/corpus_folder.h"
 #include "validate/finding_file.h"
 #include "validate/fuzz_session.h"
 #include "validate/status_line.h"
@@ -35,6 +36,22 @@ std::vector<CheckResult::Field> describe_met_fault(const ValidateSettings& setti
   }
   report_faulting_request(part, settings, module, "fuzz", met.request, met.fault, &more);
   return part.fields;
+}
+
+// With coverage: the edges reached, and the corpus, its new requests kept
+// for the next run.
+void report_coverage(ModuleUnderTest& module, CheckResult& result) {
+  if (!module.coverage) return;
+  result.number("edges", static_cast<double>(module.edges));
+  std::vector<std::string> found(module.corpus.begin() + module.corpus_kept, module.corpus.end());
+  std::string why;
+  keep_corpus(module.name, found, why);
+  module.corpus_kept = module.corpus.size();
+  result.number("corpus", static_cast<double>(module.corpus.size()));
+  // Said once: the next module's corpus would fail the same way.
+  static bool said = false;
+  if (!why.empty() && !said) std::fprintf(stderr, "modtest: %s\n", why.c_str());
+  said = said || !why.empty();
 }
 
 }  // namespace
@@ -84,6 +101,7 @@ CheckResult check_fuzz(const ValidateSettings& settings, ModuleUnderTest& module
   if (!module.words.empty()) {
     result.number("dictionary_words", static_cast<double>(module.words.size()));
   }
+  report_coverage(module, result);
   std::vector<MetFault> met = session->met;
   if (met.empty()) return result;
   // Shrinking comes after the fuzz time, so that it takes none of it; a

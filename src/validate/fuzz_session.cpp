@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "validate/check_host.h"
+#include "validate/corpus_folder.h"
 #include "validate/validate_checks.h"
 
 namespace {
@@ -32,6 +33,11 @@ FuzzOrder fuzz_order(const ModuleUnderTest& module, std::uint64_t seed, double s
   order.max_length = kFuzzMaxLength;
   order.seeds = unfaulted_seeds(module);
   if (order.seeds.empty()) order.seeds = module.seeds;
+  for (const std::string& request : module.corpus) {
+    if (std::find(module.faulted.begin(), module.faulted.end(), request) == module.faulted.end()) {
+      order.seeds.push_back(request);
+    }
+  }
   order.words = module.words;
   order.avoid = module.faulted;
   return order;
@@ -82,6 +88,10 @@ FuzzSession::~FuzzSession() {
 
 bool FuzzSession::start(std::string& why) {
   started_at = fuzz_clock_seconds();
+  if (module_.corpus.empty()) {
+    module_.corpus = load_corpus(module_.name);
+    module_.corpus_kept = module_.corpus.size();
+  }
   host_ = std::make_unique<ModuleHost>();
   // Every fuzzing host is quiet: the report gives each fault it meets, and
   // a fault the checks before meet too would be told twice.
@@ -143,7 +153,10 @@ bool FuzzSession::step(double wait_seconds) {
     if (fuzz_clock_seconds() < sent_at_ + answer_seconds(settings_, order_seconds_)) return false;
     wait = host_->await_fuzz(0, fuzzed) ? ModuleHost::Wait::kAnswered : ModuleHost::Wait::kEnded;
   }
+  take_corpus_entries();
   if (wait == ModuleHost::Wait::kAnswered) {
+    module_.coverage = module_.coverage || fuzzed.coverage;
+    module_.edges = std::max(module_.edges, fuzzed.edges);
     requests += fuzzed.requests;
     spent += static_cast<double>(fuzzed.milliseconds) / 1000;
     host_->stop(answer_seconds(settings_));
@@ -171,6 +184,19 @@ bool FuzzSession::step(double wait_seconds) {
     running.erase(std::remove(running.begin(), running.end(), this), running.end());
   }
   return true;
+}
+
+void FuzzSession::take_corpus_entries() {
+  for (CorpusEntry& entry : host_->take_corpus_entries()) {
+    module_.coverage = true;
+    module_.edges = std::max(module_.edges, entry.edges);
+    if (!entry.kept) continue;
+    std::vector<std::string>& corpus = module_.corpus;
+    // Another host may have kept the same request.
+    if (std::find(corpus.begin(), corpus.end(), entry.request) == corpus.end()) {
+      corpus.push_back(std::move(entry.request));
+    }
+  }
 }
 
 void look_after_fuzzing(double wait_seconds) {

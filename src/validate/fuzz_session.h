@@ -53,6 +53,8 @@ class FuzzSession {
   // and starts the next host. Returns whether anything happened.
   bool step(double wait_seconds);
   bool start_host();
+  // Adds the requests the host kept for new coverage to the module's corpus.
+  void take_corpus_entries();
   // Starts and binds the host that takes over next, while the current one
   // fuzzes: a host's start (a tenth of a second and more under Wine) is then
   // no time lost between two, and a module that faults often is not fuzzed

@@ -71,6 +71,13 @@ struct ModuleUnderTest {
   std::vector<KeptFinding> kept;
   // The module's fuzzing, started before the checks before it.
   std::shared_ptr<FuzzSession> fuzzing;
+  // With coverage (include/modtest/coverage.c): the requests kept for
+  // reaching new edges, the first `corpus_kept` read from its corpus
+  // folder, and the most edges a fuzzing host saw reached.
+  bool coverage = false;
+  std::vector<std::string> corpus;
+  std::size_t corpus_kept = 0;
+  std::uint64_t edges = 0;
 };
 
 struct CheckResult {

@@ -42,13 +42,26 @@ TEST(CheckFrames, RoundTripsAndRefusesDamage) {
   EXPECT_EQ(fuzz_back.avoid, fuzz.avoid);
   expect_refuses_damage<FuzzOrder>(encode(fuzz));
 
-  FuzzResult fuzzed{123456789012ull, 10001, true, "\t"};
+  FuzzResult fuzzed{123456789012ull, 10001, true, "\t", true, 4097};
   FuzzResult fuzzed_back;
   ASSERT_TRUE(decode(encode(fuzzed), fuzzed_back));
   EXPECT_EQ(fuzzed_back.requests, 123456789012ull);
   EXPECT_TRUE(fuzzed_back.warned);
   EXPECT_EQ(fuzzed_back.warned_request, "\t");
+  EXPECT_TRUE(fuzzed_back.coverage);
+  EXPECT_EQ(fuzzed_back.edges, 4097u);
   expect_refuses_damage<FuzzResult>(encode(fuzzed));
+
+  CorpusEntry entry{12, "Mode: \0\r\n"s};
+  CorpusEntry entry_back;
+  ASSERT_TRUE(decode(encode(entry), entry_back));
+  EXPECT_EQ(entry_back.edges, 12u);
+  EXPECT_EQ(entry_back.request, entry.request);
+  expect_refuses_damage<CorpusEntry>(encode(entry));
+  CoverageNote note_back;
+  ASSERT_TRUE(decode(encode(CoverageNote{77}), note_back));
+  EXPECT_EQ(note_back.edges, 77u);
+  expect_refuses_damage<CoverageNote>(encode(CoverageNote{77}));
 
   FaultReport fault{0xC0000005u,
                     0x10,

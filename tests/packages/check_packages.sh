@@ -124,7 +124,7 @@ check_package() {
   [ -d "$folder" ] || { fail "$name: no top folder $top"; return; }
 
   for file in "$tool" test.ini saori.ini "echo$suffix" "lookup$suffix" lookup.txt README.md \
-    docs/manual.md include/modtest/module.h examples/echo.c examples/lookup.c; do
+    docs/manual.md include/modtest/module.h include/modtest/coverage.c examples/echo.c examples/lookup.c; do
     [ -f "$folder/$file" ] || fail "$name: $file is missing"
   done
   case "$name" in

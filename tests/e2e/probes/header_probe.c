@@ -36,7 +36,19 @@
  *   header_counter     never faults; unload prints "accepted N of M" and a
  *                      line feed to standard error: N requests had their
  *                      first line accepted, M came.
- *   header_ok          never faults. */
+ *   header_ok          never faults.
+ *   magic_number       "GET PROBE/1.0\r\nValue: 0x5A17C0DE\r\n\r\n" writes through
+ *                      a null pointer: a Value whose number, read as strtoul
+ *                      reads it (decimal, 0x hexadecimal or 0 octal), is that
+ *                      one, which stands nowhere in the image as text.
+ *   two_words          "GET PROBE/1.0\r\nMode: 2119674654\r\n\r\n" writes
+ *                      through a null pointer: the key Mode, which stands in
+ *                      the image only as a four-byte number, with a value
+ *                      whose number is 0x7E57AB1E; only a Mode line has its
+ *                      value read.
+ * Built with include/modtest/coverage.c and the compiler's coverage flags,
+ * these two are found by the fuzzer; built without, they are healthy as far
+ * as a fuzzer can tell. */
 #include <stdio.h>
 #include <string.h>
 
@@ -83,6 +95,12 @@
 #define KEY_ARGUMENT0 0
 #define KEY_COUNT 1
 #define KEY_SENDER 2
+#elif defined(HEADER_PROBE_MAGIC)
+#define HEADER_PROBE_COMMANDS "GET"
+#define HEADER_PROBE_KEYS "Value"
+#define KEY_VALUE 0
+#elif defined(HEADER_PROBE_TWO_WORDS)
+#define HEADER_PROBE_COMMANDS "GET"
 #elif defined(HEADER_PROBE_COUNTER) || defined(HEADER_PROBE_OK)
 /* Every command the faulting probes know, so that any of their seeds is a
  * healthy request here. */
@@ -101,7 +119,8 @@ static const char* const key_table[] = {HEADER_PROBE_KEYS, NULL};
 static const char* const* volatile keys = key_table;
 #endif
 
-#if defined(HEADER_PROBE_WORD) || defined(HEADER_PROBE_CSTRING)
+#if defined(HEADER_PROBE_WORD) || defined(HEADER_PROBE_CSTRING) || defined(HEADER_PROBE_MAGIC) || \
+    defined(HEADER_PROBE_TWO_WORDS)
 static volatile int* volatile nowhere = NULL;
 
 static PROBE_NOINLINE PROBE_UNSANITIZED void write_through_null(void) {
@@ -197,7 +216,7 @@ static int parse_request(const char* bytes, long length, probe_request* request)
 }
 #endif
 
-#ifdef HEADER_PROBE_KEYS
+#if defined(HEADER_PROBE_KEYS) || defined(HEADER_PROBE_TWO_WORDS)
 /* Walks a parsed request's header lines: start *at at request->headers. */
 static int next_header(const probe_request* request, long* at, header_line* header) {
   long line_length;
@@ -212,7 +231,21 @@ static int next_header(const probe_request* request, long* at, header_line* head
 }
 #endif
 
-#if defined(HEADER_PROBE_WORD) || defined(HEADER_PROBE_THREE_BUGS)
+#if defined(HEADER_PROBE_MAGIC) || defined(HEADER_PROBE_TWO_WORDS)
+#include <stdlib.h>
+
+/* The value as strtoul reads it, from a copy that ends in a NUL. */
+static unsigned long value_number(const header_line* header) {
+  char text[64];
+  size_t length = (size_t)header->value_length;
+  if (length >= sizeof text) length = sizeof text - 1;
+  memcpy(text, header->value, length);
+  text[length] = '\0';
+  return strtoul(text, NULL, 0);
+}
+#endif
+
+#if defined(HEADER_PROBE_WORD) || defined(HEADER_PROBE_THREE_BUGS) || defined(HEADER_PROBE_MAGIC)
 static int key_is(const header_line* header, int key) {
   return header->key_length == (long)strlen(keys[key]) &&
          memcmp(header->key, keys[key], (size_t)header->key_length) == 0;
@@ -244,6 +277,41 @@ static modtest_block answer(const probe_request* request, long* length) {
   header_line header;
   while (next_header(request, &at, &header)) {
     if (key_is(&header, KEY_CHARSET)) set_charset(&header);
+  }
+  return reply_text("ok", length);
+}
+#endif
+
+#ifdef HEADER_PROBE_MAGIC
+/* A sentinel value nothing was meant to send, taken as a table's end. */
+static modtest_block answer(const probe_request* request, long* length) {
+  long at = request->headers;
+  header_line header;
+  while (next_header(request, &at, &header)) {
+    if (key_is(&header, KEY_VALUE) && value_number(&header) == 0x5A17C0DEul) write_through_null();
+  }
+  return reply_text("ok", length);
+}
+#endif
+
+#ifdef HEADER_PROBE_TWO_WORDS
+/* A key of four bytes read as one number, as a parser in a hurry might:
+ * the name is in the code, not among the image's strings. */
+static unsigned int key_number(const header_line* header) {
+  const unsigned char* key = (const unsigned char*)header->key;
+  if (header->key_length != 4) return 0;
+  return (unsigned int)key[0] | (unsigned int)key[1] << 8 | (unsigned int)key[2] << 16 |
+         (unsigned int)key[3] << 24;
+}
+
+static modtest_block answer(const probe_request* request, long* length) {
+  long at = request->headers;
+  header_line header;
+  while (next_header(request, &at, &header)) {
+    /* "Mode" */
+    if (key_number(&header) == 0x65646F4Du && value_number(&header) == 0x7E57AB1Eul) {
+      write_through_null();
+    }
   }
   return reply_text("ok", length);
 }
