@@ -118,6 +118,7 @@ class ModuleHost {
   Wait wait_for(FrameType expected, std::chrono::steady_clock::time_point deadline,
                 double timeout_seconds, Frame& answer);
   void finish(HostEnd::Kind kind, double seconds);
+  static std::chrono::steady_clock::time_point deadline_after(double seconds);
   void collect_end(int timeout_ms, double seconds);
 
   bool answer_in_process(std::string_view frame);
